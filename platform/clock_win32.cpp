@@ -6,13 +6,17 @@
 
 namespace nbl {
 
-int64_t SystemNow() { return static_cast<int64_t>(_time64(nullptr)); }
+int64_t SystemNow() {
+  return static_cast<int64_t>(_time64(nullptr));
+}
 
 bool LocalTime(int64_t t, std::tm* out) {
   __time64_t tt = static_cast<__time64_t>(t);
   return _localtime64_s(out, &tt) == 0;
 }
 
-void SleepMilliseconds(unsigned ms) { Sleep(ms); }
+void SleepMilliseconds(unsigned ms) {
+  Sleep(ms);
+}
 
 }  // namespace nbl

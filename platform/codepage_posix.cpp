@@ -12,10 +12,16 @@ static_assert(std::endian::native == std::endian::little,
 namespace nbl {
 namespace {
 
-const char* NarrowName(Encoding enc) { return enc == Encoding::kCp932 ? "CP932" : "UTF-8"; }
+const char* NarrowName(Encoding enc) {
+  return enc == Encoding::kCp932 ? "CP932" : "UTF-8";
+}
 
-bool IsHigh(U16 u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLow(U16 u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool IsHigh(U16 u) {
+  return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLow(U16 u) {
+  return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 }  // namespace
 
@@ -109,7 +115,11 @@ std::u16string Codec::Decode(std::string_view in) {
   return s;
 }
 
-std::u16string SystemToWide(std::string_view in) { return Codec(Encoding::kSystem).Decode(in); }
-std::string WideToSystem(std::u16string_view in) { return Codec(Encoding::kSystem).Encode(in); }
+std::u16string SystemToWide(std::string_view in) {
+  return Codec(Encoding::kSystem).Decode(in);
+}
+std::string WideToSystem(std::u16string_view in) {
+  return Codec(Encoding::kSystem).Encode(in);
+}
 
 }  // namespace nbl

@@ -5,7 +5,9 @@
 namespace nbl {
 namespace {
 
-UINT CodePageOf(Encoding enc) { return enc == Encoding::kSystem ? CP_ACP : 932; }
+UINT CodePageOf(Encoding enc) {
+  return enc == Encoding::kSystem ? CP_ACP : 932;
+}
 
 }  // namespace
 
@@ -45,9 +47,10 @@ size_t Codec::Encode(std::u16string_view in, char* out, size_t cap, size_t* repl
 
 size_t Codec::Decode(std::string_view in, U16* out, size_t cap) {
   if (cap == 0) return 0;
-  int n = in.empty() ? 0
-                     : MultiByteToWideChar(CodePageOf(enc_), 0, in.data(), static_cast<int>(in.size()),
-                                           reinterpret_cast<LPWSTR>(out), static_cast<int>(cap - 1));
+  int n = in.empty()
+              ? 0
+              : MultiByteToWideChar(CodePageOf(enc_), 0, in.data(), static_cast<int>(in.size()),
+                                    reinterpret_cast<LPWSTR>(out), static_cast<int>(cap - 1));
   if (n < 0) n = 0;
   out[n] = 0;
   return static_cast<size_t>(n);
@@ -67,7 +70,11 @@ std::u16string Codec::Decode(std::string_view in) {
   return s;
 }
 
-std::u16string SystemToWide(std::string_view in) { return Codec(Encoding::kSystem).Decode(in); }
-std::string WideToSystem(std::u16string_view in) { return Codec(Encoding::kSystem).Encode(in); }
+std::u16string SystemToWide(std::string_view in) {
+  return Codec(Encoding::kSystem).Decode(in);
+}
+std::string WideToSystem(std::u16string_view in) {
+  return Codec(Encoding::kSystem).Encode(in);
+}
 
 }  // namespace nbl

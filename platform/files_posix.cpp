@@ -29,7 +29,9 @@ int OpenLocked(const char* path, int flags, int* err) {
 
 }  // namespace
 
-int PathAccess(const char* path) { return ::access(path, F_OK) == 0 ? 0 : errno; }
+int PathAccess(const char* path) {
+  return ::access(path, F_OK) == 0 ? 0 : errno;
+}
 
 bool RenameNoReplace(const char* from, const char* to, int* err) {
   int dummy;
@@ -123,6 +125,8 @@ void AccessFile::Close() {
   fd_ = -1;
 }
 
-bool AccessFile::is_open() const { return fd_ >= 0; }
+bool AccessFile::is_open() const {
+  return fd_ >= 0;
+}
 
 }  // namespace nbl

@@ -9,7 +9,9 @@
 
 namespace nbl {
 
-int PathAccess(const char* path) { return _access_s(path, 0); }
+int PathAccess(const char* path) {
+  return _access_s(path, 0);
+}
 
 bool RenameNoReplace(const char* from, const char* to, int* err) {
   if (MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH)) return true;
@@ -82,6 +84,8 @@ void AccessFile::Close() {
   handle_ = nullptr;
 }
 
-bool AccessFile::is_open() const { return handle_ != nullptr; }
+bool AccessFile::is_open() const {
+  return handle_ != nullptr;
+}
 
 }  // namespace nbl

@@ -59,7 +59,9 @@ bool SectionName(const std::string& raw, std::string* name) {
   return true;
 }
 
-bool IsComment(const std::string& t) { return !t.empty() && (t[0] == ';' || t[0] == '#'); }
+bool IsComment(const std::string& t) {
+  return !t.empty() && (t[0] == ';' || t[0] == '#');
+}
 
 // "key=value": the trimmed key and value. A line without '=' is no entry.
 bool Entry(const std::string& raw, std::string* key, std::string* value) {
@@ -72,7 +74,9 @@ bool Entry(const std::string& raw, std::string* key, std::string* value) {
   return true;
 }
 
-bool SameName(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
+bool SameName(const std::string& a, const char* b) {
+  return strcasecmp(a.c_str(), b) == 0;
+}
 
 // Index range [begin, end) of the lines that belong to the section (after its
 // header), or begin = -1 when the section is absent. The first section of
@@ -141,8 +145,7 @@ int ProfileGetInt(const char* section, const char* key, int def, const char* fil
   return static_cast<int>(static_cast<unsigned int>(r));
 }
 
-bool ProfileWriteString(const char* section, const char* key, const char* value,
-                        const char* file) {
+bool ProfileWriteString(const char* section, const char* key, const char* value, const char* file) {
   if (section == nullptr || key == nullptr || value == nullptr || file == nullptr) return false;
   ProfileFile pf;
   bool existed = Load(file, &pf);

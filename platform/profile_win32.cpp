@@ -14,8 +14,7 @@ int ProfileGetInt(const char* section, const char* key, int def, const char* fil
   return static_cast<int>(GetPrivateProfileIntA(section, key, def, file));
 }
 
-bool ProfileWriteString(const char* section, const char* key, const char* value,
-                        const char* file) {
+bool ProfileWriteString(const char* section, const char* key, const char* value, const char* file) {
   return WritePrivateProfileStringA(section, key, value, file) != 0;
 }
 

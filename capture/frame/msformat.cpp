@@ -11,8 +11,10 @@ class Sink {
  public:
   Sink(CharT* buf, size_t cap) : buf_(buf), cap_(cap) {}
   void Put(CharT c) {
-    if (buf_ != nullptr && cap_ > 0 && len_ + 1 < cap_) buf_[len_] = c;
-    else truncated_ = true;
+    if (buf_ != nullptr && cap_ > 0 && len_ + 1 < cap_)
+      buf_[len_] = c;
+    else
+      truncated_ = true;
     ++len_;
   }
   void Repeat(CharT c, size_t n) {
@@ -103,8 +105,10 @@ void EmitInt(Out& out, const Spec& sp, const FmtArg& a) {
 template <class CharT, class Out, class Unit>
 void EmitText(Out& out, const Spec& sp, std::basic_string_view<Unit> s) {
   size_t n = s.size();
-  if (sp.precision >= 0 && static_cast<size_t>(sp.precision) < n) n = static_cast<size_t>(sp.precision);
-  size_t pad = sp.width > 0 && static_cast<size_t>(sp.width) > n ? static_cast<size_t>(sp.width) - n : 0;
+  if (sp.precision >= 0 && static_cast<size_t>(sp.precision) < n)
+    n = static_cast<size_t>(sp.precision);
+  size_t pad =
+      sp.width > 0 && static_cast<size_t>(sp.width) > n ? static_cast<size_t>(sp.width) - n : 0;
   if (!sp.left) out.Repeat(CharT(' '), pad);
   for (size_t i = 0; i < n; ++i) out.Put(static_cast<CharT>(s[i]));
   if (sp.left) out.Repeat(CharT(' '), pad);
@@ -153,12 +157,18 @@ void Run(Out& out, std::basic_string_view<CharT> fmt, std::initializer_list<FmtA
     Spec sp;
     for (; i < n; ++i) {
       CharT f = fmt[i];
-      if (f == CharT('-')) sp.left = true;
-      else if (f == CharT('0')) sp.zero = true;
-      else if (f == CharT('+')) sp.plus = true;
-      else if (f == CharT(' ')) sp.space = true;
-      else if (f == CharT('#')) sp.alt = true;
-      else break;
+      if (f == CharT('-'))
+        sp.left = true;
+      else if (f == CharT('0'))
+        sp.zero = true;
+      else if (f == CharT('+'))
+        sp.plus = true;
+      else if (f == CharT(' '))
+        sp.space = true;
+      else if (f == CharT('#'))
+        sp.alt = true;
+      else
+        break;
     }
     while (i < n && fmt[i] >= CharT('0') && fmt[i] <= CharT('9') && sp.width < 100000)
       sp.width = sp.width * 10 + static_cast<int>(fmt[i++] - CharT('0'));
@@ -212,15 +222,19 @@ void Run(Out& out, std::basic_string_view<CharT> fmt, std::initializer_list<FmtA
       case 'u':
       case 'x':
       case 'X':
-        if (a.kind() == FmtArg::Kind::kInt) EmitInt<CharT>(out, sp, a);
-        else EmitText<CharT, Out, char>(out, Spec{}, std::string_view("(?)"));
+        if (a.kind() == FmtArg::Kind::kInt)
+          EmitInt<CharT>(out, sp, a);
+        else
+          EmitText<CharT, Out, char>(out, Spec{}, std::string_view("(?)"));
         break;
       case 's':
         EmitString<CharT>(out, sp, a);
         break;
       case 'c':
-        if (a.kind() == FmtArg::Kind::kInt) out.Put(static_cast<CharT>(a.bits()));
-        else EmitText<CharT, Out, char>(out, Spec{}, std::string_view("(?)"));
+        if (a.kind() == FmtArg::Kind::kInt)
+          out.Put(static_cast<CharT>(a.bits()));
+        else
+          EmitText<CharT, Out, char>(out, Spec{}, std::string_view("(?)"));
         break;
       default:
         EmitText<CharT, Out, char>(out, Spec{}, std::string_view("(?)"));
@@ -233,8 +247,10 @@ void Run(Out& out, std::basic_string_view<CharT> fmt, std::initializer_list<FmtA
 template <class CharT>
 void KeepLineEnd(CharT* buf, size_t cap, std::basic_string_view<CharT> fmt, size_t* len) {
   size_t endLen = 0;
-  if (fmt.size() >= 2 && fmt[fmt.size() - 2] == CharT('\r') && fmt.back() == CharT('\n')) endLen = 2;
-  else if (!fmt.empty() && fmt.back() == CharT('\n')) endLen = 1;
+  if (fmt.size() >= 2 && fmt[fmt.size() - 2] == CharT('\r') && fmt.back() == CharT('\n'))
+    endLen = 2;
+  else if (!fmt.empty() && fmt.back() == CharT('\n'))
+    endLen = 1;
   if (endLen == 0 || cap <= endLen) return;
   size_t at = *len < cap - 1 ? *len : cap - 1;
   if (at < endLen) at = endLen;

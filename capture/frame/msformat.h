@@ -26,9 +26,9 @@ class FmtArg {
   template <class T, std::enable_if_t<std::is_integral_v<T>, int> = 0>
   FmtArg(T v)  // NOLINT: implicit on purpose, arguments read like printf's
       : kind_(Kind::kInt), bits_(static_cast<uint64_t>(v)), signed_(std::is_signed_v<T>) {}
-  FmtArg(const U16* s) : kind_(Kind::kWide), wide_(s ? s : u"(null)") {}  // NOLINT
-  FmtArg(const std::u16string& s) : kind_(Kind::kWide), wide_(s) {}       // NOLINT
-  FmtArg(std::u16string_view s) : kind_(Kind::kWide), wide_(s) {}         // NOLINT
+  FmtArg(const U16* s) : kind_(Kind::kWide), wide_(s ? s : u"(null)") {}      // NOLINT
+  FmtArg(const std::u16string& s) : kind_(Kind::kWide), wide_(s) {}           // NOLINT
+  FmtArg(std::u16string_view s) : kind_(Kind::kWide), wide_(s) {}             // NOLINT
   FmtArg(const char* s) : kind_(Kind::kNarrow), narrow_(s ? s : "(null)") {}  // NOLINT
   FmtArg(const std::string& s) : kind_(Kind::kNarrow), narrow_(s) {}          // NOLINT
 
