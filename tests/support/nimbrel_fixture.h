@@ -1,0 +1,64 @@
+// A Nimbrel record placed in a temporary folder, with a fixed clock and its
+// console captured, for start-up and capture tests.
+#pragma once
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "capture/frame/nimbrel.h"
+#include "tests/support/tempdir.h"
+
+namespace nbl::test {
+
+// 2026-12-11 09:30:05 UTC; the tests run with TZ=UTC.
+inline constexpr int64_t kFixedNow = 1796981405;
+
+class ConsoleCapture {
+ public:
+  ConsoleCapture() : out_(std::tmpfile()), in_(std::tmpfile()) {}
+  ~ConsoleCapture() {
+    std::fclose(out_);
+    std::fclose(in_);
+  }
+  void Feed(const std::string& input) {
+    std::fputs(input.c_str(), in_);
+    std::rewind(in_);
+  }
+  std::string Text() {
+    std::fflush(out_);
+    long pos = std::ftell(out_);
+    std::string s(static_cast<size_t>(pos), '\0');
+    std::rewind(out_);
+    size_t n = std::fread(s.data(), 1, s.size(), out_);
+    s.resize(n);
+    std::fseek(out_, 0, SEEK_END);
+    return s;
+  }
+  std::FILE* out() { return out_; }
+  std::FILE* in() { return in_; }
+
+ private:
+  std::FILE* out_;
+  std::FILE* in_;
+};
+
+struct NimbrelInDir {
+  explicit NimbrelInDir(const TempDir& dir, int64_t now = kFixedNow)
+      : app(std::make_unique<Nimbrel>()) {
+    std::string exe = dir.File("Nimbrel");
+    app->exePath = [exe](char* out, size_t cap) {
+      if (exe.size() + 1 > cap) return false;
+      std::memcpy(out, exe.c_str(), exe.size() + 1);
+      return true;
+    };
+    app->now = [now] { return now; };
+    app->console.out = console.out();
+    app->console.in = console.in();
+  }
+  ConsoleCapture console;
+  std::unique_ptr<Nimbrel> app;
+};
+
+}  // namespace nbl::test
