@@ -1,15 +1,12 @@
 #include "capture/frame/run.h"
 
+#include "capture/frame/menu.h"
+
 namespace nbl {
 
 int RunNimbrel(Nimbrel& app) {
   if (auto code = StartUp(app)) return *code;
-  // The menu and the capture come next; until they exist the program opens
-  // its access log as the capture start does and ends.
-  if (auto code = app.accessLog.OpenAtCaptureStart(app.exePath, app.now())) return *code;
-  app.diag.CloseLogs();
-  app.accessLog.Close();
-  return 0;
+  return RunMenu(app);
 }
 
 }  // namespace nbl

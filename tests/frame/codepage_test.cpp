@@ -21,7 +21,7 @@ TEST(CodePage, CharactersOutsideCp932BecomeQuestionMarks) {
     std::string want;
     size_t replaced;
   } cases[] = {
-      {u"a\U0001F600b", "a?b", 1},          // a surrogate pair is one character
+      {u"a\U0001F600b", "a?b", 1},  // a surrogate pair is one character
       {std::u16string(u"x") + char16_t(0xD800) + u"y", "x?y", 1},  // lone surrogate
       {u"\u00e9t\u00e9", "?t?", 2},
   };

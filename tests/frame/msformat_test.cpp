@@ -57,10 +57,8 @@ TEST(MsFormat, NeverOverrunsAndKeepsTheLineEnd) {
     size_t cap;
     std::u16string want;
   } cases[] = {
-      {u"abcdefghij\n", 8, u"abcdef\n"},
-      {u"abcdefghij\r\n", 8, u"abcde\r\n"},
-      {u"abcdefghij", 8, u"abcdefg"},
-      {u"abc\n", 8, u"abc\n"},
+      {u"abcdefghij\n", 8, u"abcdef\n"}, {u"abcdefghij\r\n", 8, u"abcde\r\n"},
+      {u"abcdefghij", 8, u"abcdefg"},    {u"abc\n", 8, u"abc\n"},
       {u"abcdefghij\n", 2, u"\n"},
   };
   for (const Case& c : cases) {

@@ -30,9 +30,10 @@ TEST(Profile, ReadsWithWindowsSemantics) {
   struct IntCase {
     const char* key;
     int def, want;
-  } ints[] = {{"DBGmode", 4, 3},  {"Neg", 9, -1},   {"Letters", 9, 0},
-              {"Empty", 9, 9},    {"Missing", 7, 7}};
-  for (const IntCase& c : ints) EXPECT_EQ(ProfileGetInt("Option", c.key, c.def, ini.c_str()), c.want) << c.key;
+  } ints[] = {
+      {"DBGmode", 4, 3}, {"Neg", 9, -1}, {"Letters", 9, 0}, {"Empty", 9, 9}, {"Missing", 7, 7}};
+  for (const IntCase& c : ints)
+    EXPECT_EQ(ProfileGetInt("Option", c.key, c.def, ini.c_str()), c.want) << c.key;
   EXPECT_EQ(ProfileGetInt("Option", "DBGmode", 4, dir.File("none.ini").c_str()), 4);
 
   char buf[16];
@@ -118,7 +119,9 @@ TEST(Options, InstallationPathTooLongIsRefused) {
   std::string deep = "/" + std::string(300, 'd') + "/Nimbrel";
   char out[kPathCap] = "untouched";
   EXPECT_FALSE(MakeIniFileName(
-      [&](char* o, size_t cap) { return static_cast<size_t>(std::snprintf(o, cap, "%s", deep.c_str())) < cap; },
+      [&](char* o, size_t cap) {
+        return static_cast<size_t>(std::snprintf(o, cap, "%s", deep.c_str())) < cap;
+      },
       "Nimbrel.ini", out));
   EXPECT_STREQ(out, "untouched");
 }

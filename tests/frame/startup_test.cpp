@@ -53,6 +53,7 @@ TEST(StampedName, SplitsTheExtensionLikeTheSystem) {
 
 TEST(StartUp, FirstStartCreatesLogsAndTheTitleLine) {
   TempDir dir;
+  NimbrelInDir::WriteAutoRunIni(dir);
   NimbrelInDir n(dir);
   EXPECT_EQ(RunNimbrel(*n.app), 0);
   std::string con = n.console.Text();
@@ -68,6 +69,7 @@ TEST(StartUp, FirstStartCreatesLogsAndTheTitleLine) {
 
 TEST(StartUp, SecondStartSetsLogsAsideUnderStampedNames) {
   TempDir dir;
+  NimbrelInDir::WriteAutoRunIni(dir);
   {
     NimbrelInDir first(dir, test::kFixedNow - 60);
     ASSERT_EQ(RunNimbrel(*first.app), 0);
@@ -91,6 +93,7 @@ TEST(StartUp, SecondStartSetsLogsAsideUnderStampedNames) {
 
 TEST(StartUp, TwoStartsInTheSameSecondEndWithExitCodeOne) {
   TempDir dir;
+  NimbrelInDir::WriteAutoRunIni(dir);
   for (int i = 0; i < 2; ++i) {
     NimbrelInDir n(dir);
     ASSERT_EQ(RunNimbrel(*n.app), 0);
@@ -104,7 +107,7 @@ TEST(StartUp, TwoStartsInTheSameSecondEndWithExitCodeOne) {
 
 TEST(StartUp, NoRotationAppendsWithoutASecondTitle) {
   TempDir dir;
-  WriteFile(dir.File("Nimbrel.ini"), "[Option]\nAplStartLogRotation=0\n");
+  NimbrelInDir::WriteAutoRunIni(dir, "AplStartLogRotation=0\n");
   WriteFile(dir.File("Nimbrel.log"), kTitle + "old row\r\n");
   NimbrelInDir n(dir);
   ASSERT_EQ(RunNimbrel(*n.app), 0);
@@ -131,8 +134,9 @@ TEST(AccessLog, RowsReachTheFileInCp932) {
   OpenNimbrel o(dir);
   ASSERT_TRUE(o.Row(u"%s,%s\r\n", {u"20261211 09:30:05.000001", u"\\\\srv\\共有\\報告.txt"}));
   o.n.app->accessLog.Close();
-  EXPECT_EQ(ReadFile(dir.File("Nimbrel.log")),
-            kTitle + "20261211 09:30:05.000001,\\\\srv\\\x8b\xa4\x97\x4c\\\x95\xf1\x8d\x90.txt\r\n");
+  EXPECT_EQ(
+      ReadFile(dir.File("Nimbrel.log")),
+      kTitle + "20261211 09:30:05.000001,\\\\srv\\\x8b\xa4\x97\x4c\\\x95\xf1\x8d\x90.txt\r\n");
 }
 
 TEST(AccessLog, CharacterOutsideCp932IsWrittenAsQuestionMarkAndReported) {
@@ -152,8 +156,8 @@ TEST(AccessLog, LongRowIsWrittenWholeWithItsLineEnd) {
   ASSERT_TRUE(o.Row(u"Access,%s,%s\r\n", {longName, longName}));
   ASSERT_TRUE(o.Row(u"next\r\n", {}));
   o.n.app->accessLog.Close();
-  std::string want = kTitle + "Access," + std::string(3000, 'n') + "," + std::string(3000, 'n') +
-                     "\r\nnext\r\n";
+  std::string want =
+      kTitle + "Access," + std::string(3000, 'n') + "," + std::string(3000, 'n') + "\r\nnext\r\n";
   EXPECT_EQ(ReadFile(dir.File("Nimbrel.log")), want);
 }
 

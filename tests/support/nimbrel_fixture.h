@@ -8,6 +8,7 @@
 #include <string>
 
 #include "capture/frame/nimbrel.h"
+#include "tests/support/frames.h"
 #include "tests/support/tempdir.h"
 
 namespace nbl::test {
@@ -56,8 +57,18 @@ struct NimbrelInDir {
     app->now = [now] { return now; };
     app->console.out = console.out();
     app->console.in = console.in();
+    app->capture = &capture;
   }
+  // Settings that answer the menu by themselves: adapter 1, the fake one.
+  static void WriteAutoRunIni(const TempDir& dir, const std::string& extra = "") {
+    // The first of two equal keys counts, so the extra settings come first.
+    WriteFile(dir.File("Nimbrel.ini"), "[Option]\n" + extra +
+                                           "AutoRun=1\nDeviceSetNo=1\nAccessDataCnt=64\n"
+                                           "SessionSetupCnt=16\nSmbOpenFileCnt=16\n");
+  }
+  std::string Debug(const TempDir& dir) { return ReadFile(dir.File("NimbrelDBG.log")); }
   ConsoleCapture console;
+  FakeCapture capture;
   std::unique_ptr<Nimbrel> app;
 };
 
