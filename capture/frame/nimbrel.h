@@ -16,6 +16,8 @@
 #include "platform/capture.h"
 #include "platform/clock.h"
 #include "platform/exepath.h"
+#include "platform/fileserver.h"
+#include "platform/names.h"
 
 namespace nbl {
 
@@ -30,11 +32,32 @@ struct AddressRing {
   const char* Format(const uint8_t* addr, uint8_t* out = nullptr);
 };
 
+// What the session table holds: how many records the last refresh filled and
+// from which list, so that an unchanged list is not copied again.
+struct SessionTableState {
+  int32_t filled = 0;
+  uint64_t generation = 0;
+  bool dirty = false;        // a record was changed since (a resolved client name)
+  bool hitCapacity = false;  // the list did not fit; its messages repeat at every refresh
+};
+
+using ResolveNameFn = std::function<int(const char* ipv4, char* host, size_t cap)>;
+
 struct Nimbrel {
   // What the program asks of the system, replaceable in tests.
   ExePathFn exePath = [](char* out, size_t cap) { return ExecutablePath(out, cap); };
   ClockFn now = [] { return SystemNow(); };
   CaptureSystem* capture = &SystemCapture();
+  ResolveNameFn resolveName = [](const char* ip, char* host, size_t cap) {
+    return ResolveHostName(ip, host, cap);
+  };
+  // The file server's session and open-file lists; opened at first use from
+  // the settings file unless a test put its own here.
+  std::unique_ptr<FileServer> server;
+  FileServer& Server() {
+    if (!server) server = OpenFileServer(iniPath);
+    return *server;
+  }
   Console console;
 
   // Start-up.
@@ -53,7 +76,8 @@ struct Nimbrel {
   // Capture.
   FrameValues frame;
   FixedTable<NBL_SmbSession_ST> sessions;
-  FixedTable<NBL_AccessInfo_ST> accessInfo;
+  SessionTableState sessionState;
+  AccessInfoTable accessInfo;
   FixedTable<NBL_SmbOpenFile_ST> openFiles;
   LastRowRecord lastRow{};
 };

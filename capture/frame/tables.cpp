@@ -9,8 +9,8 @@ namespace {
 
 // A table that cannot be had ends the program: a count below 1 is refused
 // with its setting named, a table too large for memory with the malloc line.
-template <class T>
-bool Allocate(Nimbrel& app, FixedTable<T>& table, int32_t count, const char* setting,
+template <class Table>
+bool Allocate(Nimbrel& app, Table& table, int32_t count, const char* setting,
               std::u16string_view mallocLine) {
   Diag& diag = app.diag;
   if (count < 1) {

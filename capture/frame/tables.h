@@ -1,5 +1,4 @@
-// Tables sized from the settings: allocated once at capture start, zero-filled
-// without touching every page (calloc), never grown.
+// The tables allocated at capture start.
 #pragma once
 
 #include <cstdint>
@@ -7,39 +6,11 @@
 #include <optional>
 
 #include "capture/fileaccess/openfile.h"
+#include "capture/frame/fixedtable.h"
 #include "capture/smb2/accessinfo.h"
 #include "capture/smb2/session.h"
 
 namespace nbl {
-
-template <class T>
-class FixedTable {
- public:
-  FixedTable() = default;
-  ~FixedTable() { std::free(data_); }
-  FixedTable(const FixedTable&) = delete;
-  FixedTable& operator=(const FixedTable&) = delete;
-
-  // False for a count below 1 or a table that does not fit in memory.
-  bool Allocate(int32_t count) {
-    if (count < 1) return false;
-    void* p = std::calloc(static_cast<size_t>(count), sizeof(T));  // calloc checks the product
-    if (p == nullptr) return false;
-    std::free(data_);
-    data_ = static_cast<T*>(p);
-    count_ = count;
-    return true;
-  }
-  T* data() { return data_; }
-  const T* data() const { return data_; }
-  int32_t count() const { return count_; }
-  T& operator[](int32_t i) { return data_[i]; }
-  const T& operator[](int32_t i) const { return data_[i]; }
-
- private:
-  T* data_ = nullptr;
-  int32_t count_ = 0;
-};
 
 struct Nimbrel;
 
