@@ -254,8 +254,11 @@ cmd_up() {
     state_set LAB_DIR "$dir"
     state_set LAB_ID "$id"
     state_set LAB_NETNS_DIR_BEFORE "$(netns_dir_before)"
-    state_set LAB_SERVER_NS "nblsrv-$id"
-    state_set LAB_CLIENT_NS "nblcli-$id"
+    # LAB_SERVER_NS / LAB_CLIENT_NS are written only once this run has made
+    # them, so that a failed 'ip netns add' (name taken) cannot make the
+    # cleanup touch another lab's namespace.
+    state_set LAB_SERVER_NS ""
+    state_set LAB_CLIENT_NS ""
     state_set LAB_SERVER_IF "nbls-$id"
     state_set LAB_CLIENT_IF "nblc-$id"
     state_set LAB_SERVER_ADDR "$SERVER_ADDR"
@@ -306,9 +309,15 @@ EOF
 
     # Namespaces and the veth pair (created directly inside the namespaces,
     # so no interface ever shows up in the host namespace).
-    ip netns add "$LAB_SERVER_NS" || die "cannot create network namespace $LAB_SERVER_NS"
-    ip netns add "$LAB_CLIENT_NS" || die "cannot create network namespace $LAB_CLIENT_NS"
     local ns
+    for ns in "nblsrv-$id" "nblcli-$id"; do
+        ! ns_exists "$ns" || die "network namespace $ns exists already"
+        ip netns add "$ns" || die "cannot create network namespace $ns"
+        case $ns in
+            nblsrv-*) state_set LAB_SERVER_NS "$ns" ;;
+            *) state_set LAB_CLIENT_NS "$ns" ;;
+        esac
+    done
     for ns in "$LAB_SERVER_NS" "$LAB_CLIENT_NS"; do
         ip netns exec "$ns" sysctl -q -w net.ipv6.conf.all.disable_ipv6=1 \
             net.ipv6.conf.default.disable_ipv6=1 >/dev/null
@@ -396,7 +405,7 @@ cmd_down() {
         "$TMPBASE"/nimbrel-lab.*) rm -rf -- "$LAB_DIR" ;;
         *) msg "warning: not removing unexpected lab folder '${LAB_DIR:-}'" ;;
     esac
-    msg "down: ${LAB_SERVER_NS:-?} and ${LAB_CLIENT_NS:-?} removed"
+    msg "down: lab ${LAB_ID:-?} removed (namespaces: ${LAB_SERVER_NS:-none} ${LAB_CLIENT_NS:-none})"
 }
 
 # ---------------------------------------------------------------- exec
