@@ -36,7 +36,7 @@ struct AddressRing {
 // from which list, so that an unchanged list is not copied again.
 struct SessionTableState {
   int32_t filled = 0;
-  uint64_t generation = 0;
+  uint64_t generation = UINT64_MAX;  // no list yet
   bool dirty = false;        // a record was changed since (a resolved client name)
   bool hitCapacity = false;  // the list did not fit; its messages repeat at every refresh
 };

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "capture/frame/nimbrel.h"
+#include "tests/support/fake_server.h"
 #include "tests/support/frames.h"
 #include "tests/support/tempdir.h"
 
@@ -58,6 +59,12 @@ struct NimbrelInDir {
     app->console.out = console.out();
     app->console.in = console.in();
     app->capture = &capture;
+    auto fake = std::make_unique<FakeFileServer>();
+    server = fake.get();
+    app->server = std::move(fake);
+    app->resolveName = [this](const char* ip, char* host, size_t cap) {
+      return resolver(ip, host, cap);
+    };
   }
   // Settings that answer the menu by themselves: adapter 1, the fake one.
   static void WriteAutoRunIni(const TempDir& dir, const std::string& extra = "") {
@@ -69,6 +76,8 @@ struct NimbrelInDir {
   std::string Debug(const TempDir& dir) { return ReadFile(dir.File("NimbrelDBG.log")); }
   ConsoleCapture console;
   FakeCapture capture;
+  FakeFileServer* server = nullptr;  // owned by the record
+  FakeResolver resolver;
   std::unique_ptr<Nimbrel> app;
 };
 

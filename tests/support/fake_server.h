@@ -1,0 +1,59 @@
+// A file server whose session and open-file lists the test sets, and a name
+// resolver with a fixed answer, so that frames are tracked without Samba.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "platform/fileserver.h"
+
+namespace nbl::test {
+
+class FakeFileServer : public FileServer {
+ public:
+  FakeFileServer() {
+    ServerSession s;
+    s.cname = u"10.99.0.2";
+    s.username = u"labuser";
+    s.time = 30;
+    s.idle_time = 2;
+    s.cltype_name = u"SMB3_11";
+    sessions.items.push_back(s);
+  }
+  const ServerList<ServerSession>& Sessions(bool fresh) override {
+    ++sessionCalls;
+    if (fresh) ++freshCalls;
+    return sessions;
+  }
+  int64_t SessionsAgeMs() const override { return ageMs; }
+  const ServerList<ServerOpenFile>& OpenFiles() override {
+    ++openFileCalls;
+    return openFiles;
+  }
+  // Replaces the list, as a new enumeration would.
+  void SetSessions(std::vector<ServerSession> items) {
+    sessions.items = std::move(items);
+    ++sessions.generation;
+  }
+
+  ServerList<ServerSession> sessions;
+  ServerList<ServerOpenFile> openFiles;
+  int64_t ageMs = 0;
+  int sessionCalls = 0;
+  int freshCalls = 0;
+  int openFileCalls = 0;
+};
+
+// Host names by address; an address without one fails as an unregistered one does.
+struct FakeResolver {
+  std::map<std::string, std::string> names;
+  int operator()(const char* ip, char* host, size_t cap) const {
+    auto it = names.find(ip);
+    std::memset(host, 0, cap);
+    if (it == names.end()) return -2;  // EAI_NONAME
+    std::snprintf(host, cap, "%s", it->second.c_str());
+    return 0;
+  }
+};
+
+}  // namespace nbl::test
