@@ -181,7 +181,8 @@ class SambaServer : public FileServer {
         std::string pid = ServerPid(session);
         e.num_opens = opensByPid[pid];
         auto at = since.find(Text(session, "session_id"));
-        e.time = at != since.end() && now > at->second ? static_cast<uint64_t>(now - at->second) : 0;
+        e.time =
+            at != since.end() && now > at->second ? static_cast<uint64_t>(now - at->second) : 0;
         e.idle_time = 0;  // Samba keeps no idle time
         e.cltype_name = SystemToWide(Text(session, "session_dialect"));
         e.transport = SystemToWide(Text(session, "hostname"));

@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <lm.h>
+#include <windows.h>
 
 #include "platform/fileserver.h"
 
@@ -22,8 +22,8 @@ class NetApiServer : public FileServer {
     do {
       LPBYTE buf = nullptr;
       DWORD read = 0, total = 0;
-      st = NetSessionEnum(nullptr, nullptr, nullptr, 502, &buf, MAX_PREFERRED_LENGTH, &read,
-                          &total, &resume);
+      st = NetSessionEnum(nullptr, nullptr, nullptr, 502, &buf, MAX_PREFERRED_LENGTH, &read, &total,
+                          &resume);
       if (st != NERR_Success && st != ERROR_MORE_DATA) {
         if (buf) NetApiBufferFree(buf);
         sessions_.status = static_cast<int>(st);

@@ -37,8 +37,8 @@ struct AddressRing {
 struct SessionTableState {
   int32_t filled = 0;
   uint64_t generation = UINT64_MAX;  // no list yet
-  bool dirty = false;        // a record was changed since (a resolved client name)
-  bool hitCapacity = false;  // the list did not fit; its messages repeat at every refresh
+  bool dirty = false;                // a record was changed since (a resolved client name)
+  bool hitCapacity = false;          // the list did not fit; its messages repeat at every refresh
 };
 
 using ResolveNameFn = std::function<int(const char* ipv4, char* host, size_t cap)>;

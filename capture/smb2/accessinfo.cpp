@@ -9,7 +9,9 @@ namespace {
 
 constexpr char kGetFunc[] = "NBL_AccessInfoGet";
 
-bool Tracked(int32_t state) { return state == NBL_WAIT || state == NBL_USE; }
+bool Tracked(int32_t state) {
+  return state == NBL_WAIT || state == NBL_USE;
+}
 
 }  // namespace
 
@@ -80,9 +82,8 @@ int32_t AccessInfoTable::ClearAll(int32_t state, const std::u16string& clientIp)
   return static_cast<int32_t>(victims.size());
 }
 
-int32_t AccessInfoTable::NBL_AccessInfoGet(uint32_t treeId, uint32_t processId,
-                                           uint64_t sessionId, const U16* clientIp, int32_t mode,
-                                           Diag* diag) {
+int32_t AccessInfoTable::NBL_AccessInfoGet(uint32_t treeId, uint32_t processId, uint64_t sessionId,
+                                           const U16* clientIp, int32_t mode, Diag* diag) {
   std::u16string ip(clientIp ? U16View(clientIp, kTextUnits) : std::u16string_view());
   int32_t found = -1;
   switch (mode) {

@@ -3,12 +3,12 @@
 
 #include <cstddef>
 #include <cstdint>
-
 #include <map>
 #include <set>
 #include <string>
 #include <tuple>
 #include <vector>
+
 #include "capture/frame/fixedtable.h"
 #include "platform/text.h"
 
@@ -43,8 +43,6 @@ struct NBL_AccessInfo_ST {
   U16 SV_IP[kTextUnits];
   U16 CL_IP[kTextUnits];
 };
-
-
 
 class Diag;
 

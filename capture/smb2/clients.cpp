@@ -13,11 +13,13 @@ constexpr char kSessionFunc[] = "NBL_SMB_SessionGet_WinApi";
 constexpr int64_t kFreshEnoughMs = 30;
 
 bool CanProduceRow(uint16_t command) {
-  return command == kSmb2TreeConnect || command == kSmb2TreeDisconnect ||
-         command == kSmb2Create || command == kSmb2SetInfo;
+  return command == kSmb2TreeConnect || command == kSmb2TreeDisconnect || command == kSmb2Create ||
+         command == kSmb2SetInfo;
 }
 
-void CopyText(U16* dst, const std::u16string& src) { U16Copy(dst, kTextUnits, src); }
+void CopyText(U16* dst, const std::u16string& src) {
+  U16Copy(dst, kTextUnits, src);
+}
 
 }  // namespace
 
@@ -40,11 +42,13 @@ int32_t NBL_SMB_SessionGet_WinApi(Nimbrel& app, bool fresh) {
       Diag& diag = app.diag;
       long lastError = 0;
       diag.FormatLine(
-          u"<< NBL_SMB_SessionGet_WinApi[%d][%ld] : NetSessionEnum buf MAX. (Adjust managed memory)\n",
+          u"<< NBL_SMB_SessionGet_WinApi[%d][%ld] : NetSessionEnum buf MAX. (Adjust managed "
+          u"memory)\n",
           __LINE__, lastError);
       diag.DBG_LOG_PRINT(diag.message(), 1);
       diag.FormatLine(
-          u"NBL_SMB_SessionGet_WinApi[%hs][%d][%ld][Err] : NetSessionEnum buf MAX. (Adjust managed memory)\n",
+          u"NBL_SMB_SessionGet_WinApi[%hs][%d][%ld][Err] : NetSessionEnum buf MAX. (Adjust managed "
+          u"memory)\n",
           kSessionFunc, __LINE__, lastError);
       diag.ErrLogWrite(1);
       diag.DBG_LOG_PRINT(diag.message(), 1);

@@ -25,8 +25,9 @@ void SetEntry(Nimbrel& app, int32_t index, int32_t state, const Smb2Header& h, i
   Diag& diag = app.diag;
   const FrameValues& fv = app.frame;
   ClientName name = ResolveClientName(app, sessionIndex);
-  diag.Dbg(2, request ? u"<< Wide Character conversion : %s\n" : u">> Wide Character conversion : %s\n",
-           name.name);
+  diag.Dbg(
+      2, request ? u"<< Wide Character conversion : %s\n" : u">> Wide Character conversion : %s\n",
+      name.name);
   const NBL_SmbSession_ST& s = app.sessions[sessionIndex];
   NBL_AccessInfo_ST& e = app.accessInfo[index];
   e.State = state;

@@ -2,7 +2,10 @@
 // resolver with a fixed answer, so that frames are tracked without Samba.
 #pragma once
 
+#include <cstdio>
+#include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "platform/fileserver.h"
@@ -22,7 +25,13 @@ class FakeFileServer : public FileServer {
   }
   const ServerList<ServerSession>& Sessions(bool fresh) override {
     ++sessionCalls;
-    if (fresh) ++freshCalls;
+    if (fresh) {
+      ++freshCalls;
+      if (nextFresh) {
+        SetSessions(*nextFresh);
+        nextFresh.reset();
+      }
+    }
     return sessions;
   }
   int64_t SessionsAgeMs() const override { return ageMs; }
@@ -37,6 +46,7 @@ class FakeFileServer : public FileServer {
   }
 
   ServerList<ServerSession> sessions;
+  std::optional<std::vector<ServerSession>> nextFresh;  // what a list taken now shows
   ServerList<ServerOpenFile> openFiles;
   int64_t ageMs = 0;
   int sessionCalls = 0;
