@@ -157,6 +157,7 @@ int StartCapture(Nimbrel& app, FrameSource& source) {
   app.diag.Con(u"listening on ...>\n");
   app.diag.Con(u"\n Stop [Ctrl + c]\n");
   app.diag.ToDbg(u"[%hs][%d][Info]: listening on\n", kMainFunc, __LINE__);
+  app.diag.FlushConsole();  // whoever watches the console learns at once that capture runs
   std::memset(&app.lastRow, 0, sizeof app.lastRow);
   if (auto code = AllocateTables(app)) return *code;
   return CaptureLoop(app, source);

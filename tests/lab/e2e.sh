@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# End to end: Nimbrel on the lab's server adapter while a real smbclient works,
+# with SMB2 and SMB3 and with TCP timestamps on (32-byte TCP headers) and off
+# (20-byte headers). Checks what Nimbrel saw: the SMB2 frames in both
+# directions and the rows of the access log.
+#   NIMBREL=path   the program to run (default: build-asan/capture/Nimbrel)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+LAB=$top/tests/lab/lab.sh
+nimbrel=${NIMBREL:-$top/build-asan/capture/Nimbrel}
+[ -x "$nimbrel" ] || { echo "e2e: no program at $nimbrel (build first)" >&2; exit 1; }
+
+rc=0
+"$LAB" check >/dev/null 2>&1 || rc=$?
+if [ "$rc" = 77 ]; then
+  echo "SKIP: cannot create network namespaces"
+  exit 0
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/nimbrel-e2e.XXXXXX")
+nimbrel_pid=""
+cleanup() {
+  if [ "${KEEP_E2E:-0}" = 1 ]; then echo "e2e: kept $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+cleanup_case() {
+  [ -n "$nimbrel_pid" ] && kill -TERM "$nimbrel_pid" 2>/dev/null && wait "$nimbrel_pid" 2>/dev/null
+  [ -n "${LAB_STATE:-}" ] && "$LAB" down >/dev/null 2>&1
+  return 0
+}
+failed=$work/failed
+fail() {
+  echo "  FAIL: $*"
+  echo "$*" >>"$failed"
+}
+has() {  # has FILE TEXT: the file holds the text (fixed string)
+  grep -qF -- "$2" "$1"
+}
+
+run_case() {
+  trap 'cleanup_case' EXIT
+  local proto=$1 timestamps=$2
+  local name="$proto-ts-$timestamps"
+  local dir=$work/$name
+  mkdir -p "$dir"
+  echo "== $name"
+  local up_args=()
+  [ "$timestamps" = off ] && up_args=(--no-timestamps)
+  LAB_STATE=$("$LAB" up "${up_args[@]}")
+  export LAB_STATE
+  # shellcheck disable=SC1090
+  . "$LAB_STATE"
+  cp "$nimbrel" "$dir/Nimbrel"
+
+  # The adapter's number: Nimbrel lists the adapters and ends at a number out of range.
+  printf '[Option]\nAutoRun=1\nDeviceSetNo=0\n' >"$dir/Nimbrel.ini"
+  (cd "$dir" && "$LAB" exec-server ./Nimbrel </dev/null >list.txt 2>&1) || true
+  local number
+  number=$(sed -n "s/^\([0-9][0-9]*\)\. $LAB_SERVER_IF\$/\1/p" "$dir/list.txt")
+  if [ -z "$number" ]; then
+    fail "$LAB_SERVER_IF is not in Nimbrel's adapter list"
+    cat "$dir/list.txt"
+    "$LAB" down >/dev/null
+    unset LAB_STATE
+    return
+  fi
+  rm -f "$dir"/Nimbrel*.log
+  cat >"$dir/Nimbrel.ini" <<INI
+[Option]
+AutoRun=1
+DeviceSetNo=$number
+DBGmode=5
+PrintMode=1
+
+[Samba]
+SmbConf=$LAB_SMB_CONF
+INI
+  (cd "$dir" && exec "$LAB" exec-server ${E2E_WRAP:-} ./Nimbrel </dev/null >console.txt 2>&1) &
+  nimbrel_pid=$!
+  for _ in $(seq 100); do
+    has "$dir/console.txt" "listening on" && break
+    sleep 0.1
+  done
+  has "$dir/console.txt" "listening on" || fail "Nimbrel did not start listening"
+
+  "$LAB" scenario --proto "$proto" --snapshot "$dir/sessions.json" >"$dir/scenario.txt" 2>&1 ||
+    fail "the scenario failed (see $dir/scenario.txt)"
+  sleep 1  # the last responses
+  kill -TERM "$nimbrel_pid" 2>/dev/null || true
+  wait "$nimbrel_pid" 2>/dev/null || true
+  nimbrel_pid=""
+  "$LAB" down >/dev/null
+  unset LAB_STATE
+
+  local log=$dir/Nimbrel.log dbg=$dir/NimbrelDBG.log
+  has "$dbg" "==== SMB Packet Recv ====" || fail "no request traced"
+  has "$dbg" "==== SMB Packet Send ====" || fail "no response traced"
+  has "$dbg" "SMB CMD:SMB2_TREE_CONNECT" || fail "no TREE_CONNECT response traced"
+  local tree
+  tree=$(python3 -c 'import json,sys
+j=json.load(open(sys.argv[1]))
+print(next(t["tcon_id"] for t in j["tcons"].values() if t["service"]=="data"))' "$dir/sessions.json" 2>/dev/null || echo "?")
+  # Columns: 2 action, 5 tree id, 6-9 addresses and ports, 11 user, 15 share path.
+  rows() { tr -d '\r' <"$log" | tail -n +2 | awk -F, "$1"; }
+  [ -n "$(rows '$2=="Connect" && $11=="labuser" && $15=="\\\\10.99.0.1\\data\\"')" ] ||
+    fail "no Connect row of labuser for \\\\10.99.0.1\\data\\"
+  [ -n "$(rows '$2=="Access" && $5=="'"$tree"'" && $6=="10.99.0.1" && $7=="445" && $8=="10.99.0.2" && $11=="labuser"')" ] ||
+    fail "no Access row with the server's tree id $tree and the user labuser"
+  [ -n "$(rows '$2=="DisConnect" && $11=="labuser"')" ] || fail "no DisConnect row"
+  if grep -q "IPC" "$log"; then fail "a row for IPC\$"; fi
+  grep -q "ERROR: AddressSanitizer\|runtime error:" "$dir/console.txt" && fail "sanitizer report"
+  echo "   rows: $(($(wc -l <"$log") - 1)) ($(cut -d, -f2 "$log" | tail -n +2 | sort | uniq -c | tr -s ' ' | tr '\n' ' '))"
+}
+
+# E2E_CASES narrows the run, e.g. "SMB3-ts-off".
+for proto in SMB2 SMB3; do
+  for ts in on off; do
+    # A subshell per case: the lab's variables of one case never leak into the next.
+    case " ${E2E_CASES:-$proto-ts-$ts} " in
+      *" $proto-ts-$ts "*) (run_case "$proto" "$ts") || fail "$proto-ts-$ts ended early" ;;
+    esac
+  done
+done
+if [ -s "$failed" ]; then
+  KEEP_E2E=1
+  echo "e2e: $(wc -l <"$failed") failure(s)"
+  exit 1
+fi
+echo "e2e: all cases passed"
