@@ -1,0 +1,43 @@
+#include "service/launch.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace corvane {
+
+bool plan_program_start(const char* exe_name, const char* option_name, int32_t end_pattern,
+                        program_start* out) {
+  if (std::strlen(exe_name) + std::strlen(option_name) > static_cast<size_t>(MAX_COMMAND_TEXT))
+    return false;
+  std::snprintf(out->command_line, PATH_BYTES, "%s %s", exe_name, option_name);
+  std::snprintf(out->work_dir, PATH_BYTES, "%s", exe_name);
+  extract_directory(out->work_dir);
+  out->own_console = end_pattern == END_CTRL_BREAK;
+  out->creation_flags = out->own_console ? CREATE_FLAGS_NEW_GROUP : CREATE_FLAGS;
+  return true;
+}
+
+bool format_mutex_name(const char* service_name, char* out) {
+  if (std::strlen(service_name) > static_cast<size_t>(MAX_SERVICE_NAME)) return false;
+  std::snprintf(out, PATH_BYTES, MUTEX_STRING, service_name);
+  return true;
+}
+
+stop_request plan_stop_request(int32_t end_pattern, uint32_t process_id) {
+  stop_request r{};
+  if (process_id == 0) {
+    r.kind = stop_kind::none;
+    return r;
+  }
+  if (end_pattern == END_CTRL_BREAK) {
+    r.kind = stop_kind::console_break;
+    return r;
+  }
+  r.kind = stop_kind::window_messages;
+  if (end_pattern == END_SYSCOMMAND_CLOSE || end_pattern == END_SYSCOMMAND)
+    r.messages[r.count++] = {CODE_WM_SYSCOMMAND, CODE_SC_CLOSE};
+  if (end_pattern != END_SYSCOMMAND) r.messages[r.count++] = {CODE_WM_CLOSE, 0};
+  return r;
+}
+
+}  // namespace corvane
