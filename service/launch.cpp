@@ -5,11 +5,29 @@
 
 namespace corvane {
 
+namespace {
+
+bool has_space(const char* path) {
+  return std::strchr(path, ' ') != nullptr;
+}
+
+}  // namespace
+
+int command_text_limit(const char* exe_name) {
+  return has_space(exe_name) ? MAX_COMMAND_TEXT - 2 : MAX_COMMAND_TEXT;
+}
+
+void format_binary_path(const char* module_name, char* out) {
+  std::snprintf(out, PATH_BYTES + 2, has_space(module_name) ? "\"%s\"" : "%s", module_name);
+}
+
 bool plan_program_start(const char* exe_name, const char* option_name, int32_t end_pattern,
                         program_start* out) {
-  if (std::strlen(exe_name) + std::strlen(option_name) > static_cast<size_t>(MAX_COMMAND_TEXT))
+  if (std::strlen(exe_name) + std::strlen(option_name) >
+      static_cast<size_t>(command_text_limit(exe_name)))
     return false;
-  std::snprintf(out->command_line, PATH_BYTES, "%s %s", exe_name, option_name);
+  std::snprintf(out->command_line, PATH_BYTES, has_space(exe_name) ? "\"%s\" %s" : "%s %s",
+                exe_name, option_name);
   std::snprintf(out->work_dir, PATH_BYTES, "%s", exe_name);
   extract_directory(out->work_dir);
   out->own_console = end_pattern == END_CTRL_BREAK;

@@ -31,13 +31,24 @@ inline constexpr uint32_t STOP_SEND_TIMEOUT_MS = 5000;
 inline constexpr char MUTEX_STRING[] = "$$Corvane$$%s$$";
 
 // The longest program path plus option text whose command line "path option"
-// fits its buffer, and the longest service name whose mutex name fits.
+// fits its buffer (two bytes less for a path that needs quotes), and the
+// longest service name whose mutex name fits.
 inline constexpr int MAX_COMMAND_TEXT = PATH_BYTES - 2;
 inline constexpr int MAX_SERVICE_NAME =
     PATH_BYTES - 1 - (static_cast<int>(sizeof MUTEX_STRING) - 1 - 2);
 
+// How many bytes of program path and option text fit the command line of
+// this path: a path with a space is put in quotes, so that the system cannot
+// take a leading part of it ("C:\Program") for the program.
+int command_text_limit(const char* exe_name);
+
+// The service's executable path for the service control manager: the
+// wrapper's full path, in quotes when it holds a space, for the same reason.
+// out holds PATH_BYTES + 2 bytes.
+void format_binary_path(const char* module_name, char* out);
+
 struct program_start {
-  char command_line[PATH_BYTES];  // "path option", the path not quoted
+  char command_line[PATH_BYTES];  // "path option"; the path quoted only when it holds a space
   char work_dir[PATH_BYTES];      // the path cut at its last backslash
   uint32_t creation_flags;
   bool own_console;  // the wrapper needs a console of its own for the Ctrl+Break method

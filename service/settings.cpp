@@ -14,6 +14,8 @@ void copy_text(char* dst, const char* src) {
 
 }  // namespace
 
+corvane_settings settings;
+
 bool set_module_paths(corvane_settings& s, const char* module_path) {
   copy_text(s.module_name, module_path);
   copy_text(s.execute_path, s.module_name);

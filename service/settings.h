@@ -39,6 +39,9 @@ struct corvane_settings {
   int32_t desktop_flag;           // 1: may interact with the desktop
 };
 
+// The process-wide settings of the running wrapper.
+extern corvane_settings settings;
+
 // Fills module_name, execute_path and ini_name from the executable's path.
 // False when a path does not fit its buffer: a cut settings path would name
 // another file.

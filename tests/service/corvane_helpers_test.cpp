@@ -158,10 +158,16 @@ TEST(ProgramStart, CommandLineAndWorkingDirectory) {
   EXPECT_FALSE(p.own_console);
 }
 
-TEST(ProgramStart, PathIsNotQuotedAndEmptyOptionKeepsTheSpace) {
+TEST(ProgramStart, EmptyOptionKeepsTheSpace) {
   program_start p;
-  ASSERT_TRUE(plan_program_start("C:\\Program Files\\x.exe", "", END_WM_CLOSE, &p));
-  EXPECT_STREQ(p.command_line, "C:\\Program Files\\x.exe ");
+  ASSERT_TRUE(plan_program_start("C:\\Nimbrel\\Nimbrel.exe", "", END_WM_CLOSE, &p));
+  EXPECT_STREQ(p.command_line, "C:\\Nimbrel\\Nimbrel.exe ");
+}
+
+TEST(ProgramStart, PathWithSpaceIsQuoted) {
+  program_start p;
+  ASSERT_TRUE(plan_program_start("C:\\Program Files\\x.exe", "SC", END_WM_CLOSE, &p));
+  EXPECT_STREQ(p.command_line, "\"C:\\Program Files\\x.exe\" SC");
   EXPECT_STREQ(p.work_dir, "C:\\Program Files");
 }
 
@@ -199,6 +205,28 @@ TEST(ProgramStart, RefusesCommandLineThatDoesNotFit) {
   EXPECT_EQ(std::string(p.command_line), exe + " " + fits);
   const std::string too_long = fits + "o";
   EXPECT_FALSE(plan_program_start(exe.c_str(), too_long.c_str(), END_WM_CLOSE, &p));
+}
+
+TEST(ProgramStart, QuotesCountAgainstTheCommandLine) {
+  program_start p;
+  const std::string exe = "C:\\my dir\\" + std::string(200, 'p') + ".exe";
+  EXPECT_EQ(command_text_limit(exe.c_str()), MAX_COMMAND_TEXT - 2);
+  const std::string fits(MAX_COMMAND_TEXT - 2 - exe.size(), 'o');
+  ASSERT_TRUE(plan_program_start(exe.c_str(), fits.c_str(), END_WM_CLOSE, &p));
+  EXPECT_EQ(std::strlen(p.command_line), static_cast<size_t>(PATH_BYTES - 1));
+  EXPECT_FALSE(plan_program_start(exe.c_str(), (fits + "o").c_str(), END_WM_CLOSE, &p));
+  EXPECT_EQ(check_entries("svc", exe.c_str(), (fits + "o").c_str()), entry_fault::command_too_long);
+}
+
+TEST(BinaryPath, QuotedOnlyWithASpace) {
+  char out[PATH_BYTES + 2];
+  format_binary_path("C:\\Corvane\\Corvane.exe", out);
+  EXPECT_STREQ(out, "C:\\Corvane\\Corvane.exe");
+  format_binary_path("C:\\Program Files\\Corvane\\Corvane.exe", out);
+  EXPECT_STREQ(out, "\"C:\\Program Files\\Corvane\\Corvane.exe\"");
+  const std::string longest = "C:\\a b\\" + std::string(251, 'c');  // 259 bytes
+  format_binary_path(longest.c_str(), out);
+  EXPECT_EQ(std::string(out), "\"" + longest + "\"");
 }
 
 TEST(MutexName, FormedFromServiceName) {
