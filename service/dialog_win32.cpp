@@ -1,5 +1,9 @@
+// The common-dialog and shell headers need <windows.h> before them.
+// clang-format off
+#include <windows.h>
 #include <commdlg.h>
 #include <shellapi.h>
+// clang-format on
 
 #include <cstdio>
 
