@@ -447,6 +447,157 @@ std::wstring combo_label(Corvane& c, int index) {
   return s;
 }
 
+// Control ids from the program path on, following the Tab key once round.
+std::string tab_order(Corvane& c) {
+  std::string ids;
+  HWND first = c.item(IDC_PROGRAM);
+  HWND w = first;
+  do {
+    ids += (ids.empty() ? "" : " ") + std::to_string(GetDlgCtrlID(w));
+    w = GetNextDlgTabItem(c.dlg, w, FALSE);
+  } while (w != nullptr && w != first && ids.size() < 200);
+  return ids;
+}
+
+// --- the resources of Corvane.exe ----------------------------------------
+
+struct TemplateReader {
+  const BYTE* p;
+  WORD word() {
+    WORD w;
+    std::memcpy(&w, p, 2);
+    p += 2;
+    return w;
+  }
+  DWORD dword() {
+    DWORD d;
+    std::memcpy(&d, p, 4);
+    p += 4;
+    return d;
+  }
+  short coord() { return static_cast<short>(word()); }
+  std::wstring text() {
+    std::wstring s;
+    for (WORD w = word(); w != 0; w = word()) s += static_cast<wchar_t>(w);
+    return s;
+  }
+  // A name or an ordinal (0xFFFF then the number, written as "#N").
+  std::wstring name_or_ordinal() {
+    WORD first;
+    std::memcpy(&first, p, 2);
+    if (first != 0xFFFF) return text();
+    word();
+    return L"#" + std::to_wstring(word());
+  }
+  void align() {
+    while (reinterpret_cast<ULONG_PTR>(p) % 4) ++p;
+  }
+};
+
+// A control class as a name: the predefined ordinals, and names in upper case.
+std::wstring class_name(std::wstring cls) {
+  if (cls == L"#128") return L"BUTTON";
+  if (cls == L"#129") return L"EDIT";
+  if (cls == L"#133") return L"COMBOBOX";
+  for (wchar_t& ch : cls)
+    if (ch >= L'a' && ch <= L'z') ch = static_cast<wchar_t>(ch - L'a' + L'A');
+  return cls;
+}
+
+std::string control_line(int id, const std::wstring& cls, const std::wstring& text, int x, int y,
+                         int cx, int cy, DWORD style) {
+  char buf[512];
+  std::snprintf(buf, sizeof buf, "%d %s \"%s\" %d,%d,%d,%d %08lX", id, utf8(cls).c_str(),
+                utf8(text).c_str(), x, y, cx, cy, style);
+  return buf;
+}
+
+void resources() {
+  section("resources: dialog 101, icon 102, manifest");
+  HMODULE m = LoadLibraryExA(wrapper_exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!check(m != nullptr, "Corvane.exe loads as a data file")) return;
+  check(LoadIconA(m, MAKEINTRESOURCEA(IDI_CORVANE)) != nullptr, "icon 102 loads");
+
+  HRSRC man = FindResourceA(m, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  std::string manifest;
+  if (man != nullptr)
+    manifest.assign(static_cast<const char*>(LockResource(LoadResource(m, man))),
+                    SizeofResource(m, man));
+  check(manifest.find("level=\"requireAdministrator\"") != std::string::npos,
+        "manifest requests administrator rights");
+  check(
+      manifest.find("Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"") != std::string::npos,
+      "manifest asks for common controls 6");
+
+  HRSRC dlg = FindResourceA(m, MAKEINTRESOURCEA(IDD_CORVANE), MAKEINTRESOURCEA(5));
+  if (!check(dlg != nullptr, "dialog 101 present")) return;
+  TemplateReader r{static_cast<const BYTE*>(LockResource(LoadResource(m, dlg)))};
+  WORD version = r.word(), signature = r.word();
+  check(version == 1 && signature == 0xFFFF, "extended dialog template");
+  r.dword();  // help id
+  r.dword();  // extended style
+  DWORD style = r.dword();
+  check_eq(style, DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU,
+           "dialog style: popup, caption, system menu, centred, not visible");
+  WORD count = r.word();
+  r.coord();
+  r.coord();
+  short cx = r.coord(), cy = r.coord();
+  check(cx == 278 && cy == 181, "dialog size 278 x 181");
+  r.name_or_ordinal();  // menu
+  r.name_or_ordinal();  // class
+  check_eq(r.text(), DIALOG_CAPTION, "dialog caption");
+  WORD points = r.word();
+  r.word();  // weight
+  r.word();  // italic, charset
+  check_eq(points, 9, "font size");
+  check_eq(r.text(), L"ＭＳ Ｐゴシック", "font face");
+
+  const DWORD child = WS_CHILD | WS_VISIBLE;
+  const std::string want[] = {
+      control_line(1000, L"EDIT", L"", 9, 16, 134, 13,
+                   child | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP),
+      control_line(1001, L"BUTTON", L"参照...", 107, 33, 34, 14,
+                   child | BS_PUSHBUTTON | WS_TABSTOP),
+      control_line(1002, L"EDIT", L"", 11, 71, 134, 13,
+                   child | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP),
+      control_line(1005, L"EDIT", L"", 11, 110, 134, 13,
+                   child | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP),
+      control_line(1003, L"COMBOBOX", L"", 11, 151, 134, 57,
+                   child | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP),
+      control_line(1, L"BUTTON", L"OK", 170, 143, 44, 18, child | BS_DEFPUSHBUTTON | WS_TABSTOP),
+      control_line(2, L"BUTTON", L"ｷｬﾝｾﾙ", 218, 144, 44, 18, child | BS_PUSHBUTTON | WS_TABSTOP),
+      control_line(1004, L"BUTTON", L"起動テスト(&T)", 185, 71, 50, 14,
+                   child | BS_PUSHBUTTON | WS_TABSTOP),
+      control_line(1010, L"BUTTON", L"自動起動(&A)", 162, 16, 53, 10,
+                   child | BS_AUTOCHECKBOX | WS_TABSTOP),
+      control_line(1011, L"BUTTON", L"デスクトップとの対話を許可(&K)", 162, 32, 105, 10,
+                   child | BS_AUTOCHECKBOX | WS_TABSTOP),
+      control_line(-1, L"BUTTON", L"プログラムの場所(&N)", 6, 4, 143, 49, child | BS_GROUPBOX),
+      control_line(-1, L"BUTTON", L"起動時のオプション(&O)", 6, 58, 143, 35, child | BS_GROUPBOX),
+      control_line(-1, L"BUTTON", L"サービス名(&S)", 6, 97, 143, 35, child | BS_GROUPBOX),
+      control_line(-1, L"BUTTON", L"終了方法(&E)", 6, 137, 143, 35, child | BS_GROUPBOX),
+      control_line(-1, L"BUTTON", L"オプション設定", 154, 4, 116, 49, child | BS_GROUPBOX),
+      control_line(-1, L"BUTTON", L"起動・削除", 154, 58, 116, 35, child | BS_GROUPBOX),
+  };
+  check_eq(count, sizeof want / sizeof want[0], "control count");
+  for (int i = 0; i < count && i < static_cast<int>(sizeof want / sizeof want[0]); ++i) {
+    r.align();
+    r.dword();  // help id
+    r.dword();  // extended style
+    DWORD item_style = r.dword();
+    short x = r.coord(), y = r.coord(), w = r.coord(), h = r.coord();
+    int id = static_cast<int>(r.dword());
+    std::wstring cls = class_name(r.name_or_ordinal());
+    std::wstring text = r.name_or_ordinal();
+    WORD extra = r.word();
+    r.p += extra;
+    check_eq(control_line(id, cls, text, x, y, w, h, item_style), want[i],
+             "control " + std::to_string(i + 1) + " in tab order");
+  }
+  FreeLibrary(m);
+}
+
 void fresh_dialog_and_refusals() {
   section("a fresh dialog, refused entries, a dropped program");
   DeleteFileA(ini_path.c_str());
@@ -465,6 +616,7 @@ void fresh_dialog_and_refusals() {
   check_eq(text_of(c.item(IDC_BROWSE)), L"参照...", "browse button text");
   check_eq(text_of(c.item(IDCANCEL)), L"ｷｬﾝｾﾙ", "cancel button text");
   check(entries_enabled(c, true), "all entries enabled when no service is registered");
+  check_eq(tab_order(c), "1000 1001 1002 1005 1003 1 2 1004 1010 1011", "tab order");
 
   const std::string good_exe = child_exe;
   fill(c, good_exe, "SC", "", 1, true, true);
@@ -786,6 +938,7 @@ int main(int argc, char** argv) {
   delete_service(SERVICE);
   delete_service(HANG_SERVICE);
 
+  resources();
   fresh_dialog_and_refusals();
   case_of_directory();
   register_service();
