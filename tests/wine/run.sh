@@ -4,8 +4,9 @@
 # BUILD_WIN_DIR is a finished mingw build (cmake ... -DCMAKE_TOOLCHAIN_FILE=
 # cmake/mingw-w64-x86_64.cmake). A fresh Wine prefix is made inside it at
 # every run. Needs the Debian packages wine, wine64, fonts-ipafont-gothic and
-# locales with ja_JP.UTF-8 generated: code page 932 is the active code page
-# under Wine only with that locale. Exits non-zero when any check fails.
+# locales with ja_JP.UTF-8 generated (code page 932 is the active code page
+# under Wine only with that locale); deps.sh beside this script installs them
+# when they are missing. Exits non-zero when any check fails.
 set -euo pipefail
 
 build=$(cd "${1:?usage: run.sh BUILD_WIN_DIR}" && pwd)
@@ -19,8 +20,10 @@ fail() {
   exit 1
 }
 for f in "$corvane" "$driver" "$child"; do [ -f "$f" ] || fail "missing $f"; done
-command -v wine >/dev/null || fail "wine is not installed: apt-get install -y --no-install-recommends wine wine64 fonts-ipafont-gothic"
-locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' || fail "locale ja_JP.UTF-8 is not generated: see locale-gen"
+if ! command -v wine >/dev/null || ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  [ "$(id -u)" -eq 0 ] || fail "Wine or the ja_JP.UTF-8 locale is missing: run tests/wine/deps.sh as root"
+  bash "$(dirname "$0")/deps.sh" || fail "tests/wine/deps.sh could not install Wine and the locale"
+fi
 
 export LC_ALL=ja_JP.UTF-8
 export WINEPREFIX=$build/wineprefix
