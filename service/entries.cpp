@@ -23,9 +23,7 @@ entry_fault check_entries(const char* service_name, const char* exe_name, const 
   if (std::strlen(service_name) > static_cast<size_t>(MAX_SERVICE_NAME))
     return entry_fault::service_name_too_long;
   if (exe_name[0] == 0 || !is_exe_path(exe_name)) return entry_fault::program_not_exe;
-  if (std::strlen(exe_name) + std::strlen(option_name) >
-      static_cast<size_t>(command_text_limit(exe_name)))
-    return entry_fault::command_too_long;
+  if (!command_fits(exe_name, option_name)) return entry_fault::command_too_long;
   return entry_fault::none;
 }
 

@@ -17,15 +17,18 @@ int command_text_limit(const char* exe_name) {
   return has_space(exe_name) ? MAX_COMMAND_TEXT - 2 : MAX_COMMAND_TEXT;
 }
 
+bool command_fits(const char* exe_name, const char* option_name) {
+  return std::strlen(exe_name) + std::strlen(option_name) <=
+         static_cast<size_t>(command_text_limit(exe_name));
+}
+
 void format_binary_path(const char* module_name, char* out) {
   std::snprintf(out, PATH_BYTES + 2, has_space(module_name) ? "\"%s\"" : "%s", module_name);
 }
 
 bool plan_program_start(const char* exe_name, const char* option_name, int32_t end_pattern,
                         program_start* out) {
-  if (std::strlen(exe_name) + std::strlen(option_name) >
-      static_cast<size_t>(command_text_limit(exe_name)))
-    return false;
+  if (!command_fits(exe_name, option_name)) return false;
   std::snprintf(out->command_line, PATH_BYTES, has_space(exe_name) ? "\"%s\" %s" : "%s %s",
                 exe_name, option_name);
   std::snprintf(out->work_dir, PATH_BYTES, "%s", exe_name);

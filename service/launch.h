@@ -42,6 +42,9 @@ inline constexpr int MAX_SERVICE_NAME =
 // take a leading part of it ("C:\Program") for the program.
 int command_text_limit(const char* exe_name);
 
+// Whether "path option" fits its buffer.
+bool command_fits(const char* exe_name, const char* option_name);
+
 // The service's executable path for the service control manager: the
 // wrapper's full path, in quotes when it holds a space, for the same reason.
 // out holds PATH_BYTES + 2 bytes.
