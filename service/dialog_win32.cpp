@@ -311,8 +311,10 @@ void execute_program(HWND hDlg, const char* exe_name, const char* option_name, i
     tell(hDlg, MSG_TEST_STARTED);
     process_id = pi.dwProcessId;
     send_stop_request(pattern);
-    DWORD deadline = GetTickCount() + TEST_RUN_END_WAIT_MS;
-    while (GetTickCount() < deadline && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
+    // Elapsed time, not a deadline: a deadline would wrap with the tick count.
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < TEST_RUN_END_WAIT_MS &&
+           WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
       Sleep(100);
     // A program still running keeps running; the message told the user so.
     CloseHandle(pi.hThread);
