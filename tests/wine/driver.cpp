@@ -307,11 +307,17 @@ size_t child_starts() {
   return child_runs().size();
 }
 
-// The run that started after `before` runs were logged.
+// The run that started after `before` runs were logged, once its windows
+// exist: a stop request sent earlier would find no window to ask.
 bool wait_child_start(size_t before, ChildRun* run) {
-  bool ok = wait_until([&] { return child_starts() > before; });
-  if (ok) *run = child_runs()[before];
-  return ok;
+  return wait_until([&] {
+    auto runs = child_runs();
+    if (runs.size() <= before) return false;
+    *run = runs[before];
+    for (const auto& e : run->events)
+      if (e == "ready") return true;
+    return false;
+  });
 }
 
 ChildRun refresh(const ChildRun& r) {

@@ -3,6 +3,7 @@
 // close request they get to corvane_test_child.log beside the executable,
 // one line each, with its process id first:
 //   pid=N start cmdline=[...] cwd=[...]
+//   pid=N ready                      (its windows exist)
 //   pid=N main|hidden|owned WM_SYSCOMMAND SC_CLOSE
 //   pid=N main|hidden|owned WM_CLOSE
 //   pid=N exit
@@ -111,6 +112,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   ShowWindow(main_window, SW_SHOW);
   ShowWindow(owned_window, SW_SHOW);
   if (self_exit) SetTimer(main_window, SELF_EXIT_TIMER, SELF_EXIT_MS, nullptr);
+  log_line("ready");
 
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
