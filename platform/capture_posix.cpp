@@ -2,6 +2,7 @@
 #include <pcap/pcap.h>
 #include <sys/socket.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "platform/capture.h"
@@ -86,8 +87,22 @@ class LibPcap : public CaptureSystem {
 
   std::unique_ptr<FrameSource> OpenLive(const char* name, int snaplen, int promisc, int timeoutMs,
                                         char* err) override {
-    pcap_t* p = pcap_open_live(name, snaplen, promisc, timeoutMs, err);
+    // pcap_open_live with immediate delivery: Linux otherwise hands frames
+    // over in blocks up to the read time-out late, and the program judges
+    // each frame by the server's live session list and the file on disk,
+    // which must not have moved on by then.
+    pcap_t* p = pcap_create(name, err);
     if (p == nullptr) return nullptr;
+    int rc = pcap_set_snaplen(p, snaplen);
+    if (rc == 0) rc = pcap_set_promisc(p, promisc);
+    if (rc == 0) rc = pcap_set_timeout(p, timeoutMs);
+    if (rc == 0) rc = pcap_set_immediate_mode(p, 1);
+    if (rc == 0) rc = pcap_activate(p);
+    if (rc < 0) {
+      std::snprintf(err, kCaptureErrCap, "%s", pcap_geterr(p));
+      pcap_close(p);
+      return nullptr;
+    }
     return std::make_unique<PcapSource>(p, true);
   }
 };

@@ -3,11 +3,7 @@
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
       libpcap-dev nlohmann-json3-dev g++-mingw-w64-x86-64 clang libclang-rt-14-dev
-      samba smbclient libnss-wrapper tcpdump iproute2 attr)
-if [ -f "$(dirname "$0")/../tests/wine/packages.txt" ]; then
-  # shellcheck disable=SC2207
-  pkgs+=($(grep -v '^#' "$(dirname "$0")/../tests/wine/packages.txt"))
-fi
+      samba smbclient libnss-wrapper tcpdump iproute2 attr python3 util-linux procps)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

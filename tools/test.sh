@@ -39,14 +39,17 @@ build_windows() {
   ls -l build-win/capture/Nimbrel.exe
 }
 
+wine_tests() {
+  tests/wine/deps.sh >/dev/null
+  bash tests/wine/run.sh build-win
+}
+
 step "native build (ASan+UBSan)" build_native
 step "unit and replay tests" unit_tests
 step "Windows cross build" build_windows
-for extra in tests/wine/run.sh tests/lab/e2e.sh tests/fuzz/run.sh; do
-  if [ -x "$extra" ]; then
-    step "$extra" "$extra"
-  fi
-done
+step "Corvane under Wine" wine_tests
+step "lab end to end (Samba, smbclient)" tests/lab/e2e.sh
+step "fuzzing (${FUZZ_SECONDS:-60} s)" tests/fuzz/run.sh
 
 echo
 echo "== summary"
