@@ -1,5 +1,6 @@
-#include <lm.h>
 #include <windows.h>
+// netapi32 declarations need windows.h first.
+#include <lm.h>
 
 #include "platform/fileserver.h"
 

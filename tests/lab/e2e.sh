@@ -7,6 +7,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 LAB=$top/tests/lab/lab.sh
+# shellcheck source=tests/lab/nimbrel.sh
+. "$top/tests/lab/nimbrel.sh"
 nimbrel=${NIMBREL:-$top/build-asan/capture/Nimbrel}
 [ -x "$nimbrel" ] || { echo "e2e: no program at $nimbrel (build first)" >&2; exit 1; }
 
@@ -25,7 +27,7 @@ cleanup() {
 trap cleanup EXIT
 
 cleanup_case() {
-  [ -n "$nimbrel_pid" ] && kill -TERM "$nimbrel_pid" 2>/dev/null && wait "$nimbrel_pid" 2>/dev/null
+  nimbrel_stop
   [ -n "${LAB_STATE:-}" ] && "$LAB" down >/dev/null 2>&1
   return 0
 }
@@ -43,7 +45,6 @@ run_case() {
   local proto=$1 timestamps=$2
   local name="$proto-ts-$timestamps"
   local dir=$work/$name
-  mkdir -p "$dir"
   echo "== $name"
   local up_args=()
   [ "$timestamps" = off ] && up_args=(--no-timestamps)
@@ -51,45 +52,16 @@ run_case() {
   export LAB_STATE
   # shellcheck disable=SC1090
   . "$LAB_STATE"
-  cp "$nimbrel" "$dir/Nimbrel"
-
-  # The adapter's number: Nimbrel lists the adapters and ends at a number out of range.
-  printf '[Option]\nAutoRun=1\nDeviceSetNo=0\n' >"$dir/Nimbrel.ini"
-  (cd "$dir" && "$LAB" exec-server ./Nimbrel </dev/null >list.txt 2>&1) || true
-  local number
-  number=$(sed -n "s/^\([0-9][0-9]*\)\. $LAB_SERVER_IF\$/\1/p" "$dir/list.txt")
-  if [ -z "$number" ]; then
-    fail "$LAB_SERVER_IF is not in Nimbrel's adapter list"
-    cat "$dir/list.txt"
-    "$LAB" down >/dev/null
-    unset LAB_STATE
+  if ! nimbrel_prepare "$dir" "$nimbrel" DBGmode=5 PrintMode=1; then
+    fail "cannot prepare Nimbrel"
     return
   fi
-  rm -f "$dir"/Nimbrel*.log
-  cat >"$dir/Nimbrel.ini" <<INI
-[Option]
-AutoRun=1
-DeviceSetNo=$number
-DBGmode=5
-PrintMode=1
-
-[Samba]
-SmbConf=$LAB_SMB_CONF
-INI
-  (cd "$dir" && exec "$LAB" exec-server ${E2E_WRAP:-} ./Nimbrel </dev/null >console.txt 2>&1) &
-  nimbrel_pid=$!
-  for _ in $(seq 100); do
-    has "$dir/console.txt" "listening on" && break
-    sleep 0.1
-  done
-  has "$dir/console.txt" "listening on" || fail "Nimbrel did not start listening"
+  nimbrel_start "$dir" || fail "Nimbrel did not start listening"
 
   "$LAB" scenario --proto "$proto" --snapshot "$dir/sessions.json" >"$dir/scenario.txt" 2>&1 ||
     fail "the scenario failed (see $dir/scenario.txt)"
   sleep 1  # the last responses
-  kill -TERM "$nimbrel_pid" 2>/dev/null || true
-  wait "$nimbrel_pid" 2>/dev/null || true
-  nimbrel_pid=""
+  nimbrel_stop
   "$LAB" down >/dev/null
   unset LAB_STATE
 
