@@ -83,6 +83,13 @@ class Diag {
     if (PrtOn(level)) Con(fmt, a...);
   }
 
+  // The same trace on the console and in the debug log, at the same level.
+  template <class... A>
+  void PrtDbg(int level, std::u16string_view fmt, const A&... a) {
+    Prt(level, fmt, a...);
+    Dbg(level, fmt, a...);
+  }
+
   // Console output: wide templates and 8-bit templates.
   template <class... A>
   void Con(std::u16string_view fmt, const A&... a) {

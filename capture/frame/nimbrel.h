@@ -16,6 +16,7 @@
 #include "platform/capture.h"
 #include "platform/clock.h"
 #include "platform/exepath.h"
+#include "platform/fileattr.h"
 #include "platform/fileserver.h"
 #include "platform/names.h"
 
@@ -41,6 +42,10 @@ struct SessionTableState {
   bool hitCapacity = false;          // the list did not fit; its messages repeat at every refresh
 };
 
+struct OpenFileTableState {
+  int32_t filled = 0;  // records the last enumeration filled
+};
+
 using ResolveNameFn = std::function<int(const char* ipv4, char* host, size_t cap)>;
 
 struct Nimbrel {
@@ -57,6 +62,12 @@ struct Nimbrel {
   FileServer& Server() {
     if (!server) server = OpenFileServer(iniPath);
     return *server;
+  }
+  // The file system the access kind is read from; opened at first use.
+  std::unique_ptr<FileSystemView> files;
+  FileSystemView& Files() {
+    if (!files) files = OpenFileSystemView(iniPath);
+    return *files;
   }
   Console console;
 
@@ -79,6 +90,8 @@ struct Nimbrel {
   SessionTableState sessionState;
   AccessInfoTable accessInfo;
   FixedTable<NBL_SmbOpenFile_ST> openFiles;
+  OpenFileTableState openFileState;
+  U16 sBuffer[kTextUnits] = {0};  // the request name of the CREATE or SET_INFO being handled
   LastRowRecord lastRow{};
 };
 

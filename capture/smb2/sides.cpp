@@ -23,28 +23,12 @@ void SetText(U16* field, std::u16string_view text) {
 void SetEntry(Nimbrel& app, int32_t index, int32_t state, const Smb2Header& h, int32_t sessionIndex,
               bool request, const std::u16string* sharePath) {
   Diag& diag = app.diag;
-  const FrameValues& fv = app.frame;
   ClientName name = ResolveClientName(app, sessionIndex);
   diag.Dbg(
       2, request ? u"<< Wide Character conversion : %s\n" : u">> Wide Character conversion : %s\n",
       name.name);
-  const NBL_SmbSession_ST& s = app.sessions[sessionIndex];
-  NBL_AccessInfo_ST& e = app.accessInfo[index];
-  e.State = state;
-  e.ProcessId = h.ProcessId;
-  e.SessionId = h.SessionId;
-  e.TreeId = h.TreeId;
-  SetText(e.SV_IP, U16View(fv.SV_IP, kAddrTextCap));
-  SetText(e.CL_IP, U16View(fv.CL_IP, kAddrTextCap));
-  SetText(e.SV_Port, U16View(fv.SV_Port, kAddrTextCap));
-  SetText(e.CL_Port, U16View(fv.CL_Port, kAddrTextCap));
-  SetText(e.ClientComputerName, U16View(name.name, kClientNameUnits));
-  SetText(e.ClientUserName, U16View(s.sesi502_username, kTextUnits));
-  SetText(e.ClusterNodeName, U16View(s.sesi502_cltype_name, kTextUnits));
-  e.IdleTime = s.sesi502_idle_time;
-  e.SessionTime = s.sesi502_time;
-  if (sharePath != nullptr) SetText(e.SharePath, *sharePath);
-  app.accessInfo.Commit(index);
+  if (sharePath != nullptr) SetText(app.accessInfo[index].SharePath, *sharePath);
+  FillEntry(app, index, state, h, sessionIndex, name.name);
   DumpAccessInfo(diag, app.accessInfo, index);
 }
 
@@ -208,6 +192,27 @@ void TreeDisconnectResponse(Nimbrel& app, const Smb2Message& msg, int32_t sessio
 }
 
 }  // namespace
+
+void FillEntry(Nimbrel& app, int32_t index, int32_t state, const Smb2Header& h,
+               int32_t sessionIndex, const U16* clientName) {
+  const FrameValues& fv = app.frame;
+  const NBL_SmbSession_ST& s = app.sessions[sessionIndex];
+  NBL_AccessInfo_ST& e = app.accessInfo[index];
+  e.State = state;
+  e.ProcessId = h.ProcessId;
+  e.SessionId = h.SessionId;
+  e.TreeId = h.TreeId;
+  SetText(e.SV_IP, U16View(fv.SV_IP, kAddrTextCap));
+  SetText(e.CL_IP, U16View(fv.CL_IP, kAddrTextCap));
+  SetText(e.SV_Port, U16View(fv.SV_Port, kAddrTextCap));
+  SetText(e.CL_Port, U16View(fv.CL_Port, kAddrTextCap));
+  SetText(e.ClientComputerName, U16View(clientName, kClientNameUnits));
+  SetText(e.ClientUserName, U16View(s.sesi502_username, kTextUnits));
+  SetText(e.ClusterNodeName, U16View(s.sesi502_cltype_name, kTextUnits));
+  e.IdleTime = s.sesi502_idle_time;
+  e.SessionTime = s.sesi502_time;
+  app.accessInfo.Commit(index);
+}
 
 void ResponseSide(Nimbrel& app, const Smb2Message& msg) {
   Diag& diag = app.diag;
