@@ -1,5 +1,6 @@
 #include <netinet/in.h>
 #include <pcap/pcap.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <cstdio>
@@ -12,13 +13,24 @@ namespace {
 
 class PcapSource : public FrameSource {
  public:
-  PcapSource(pcap_t* p, bool live) : p_(p), live_(live) {}
+  // timeoutMs >= 0: a live adapter read without blocking, so that a quiet
+  // network gives "no frame" after the read time-out (in immediate mode
+  // Linux would otherwise wait for the next frame however long it takes).
+  PcapSource(pcap_t* p, bool live, int timeoutMs = -1)
+      : p_(p),
+        live_(live),
+        timeoutMs_(timeoutMs),
+        fd_(timeoutMs >= 0 ? pcap_get_selectable_fd(p) : -1) {}
   ~PcapSource() override { pcap_close(p_); }
 
   int Next(FrameHeader* header, const uint8_t** data) override {
     struct pcap_pkthdr* h = nullptr;
     const u_char* d = nullptr;
     int rc = pcap_next_ex(p_, &h, &d);
+    if (rc == 0 && fd_ >= 0) {
+      struct pollfd pfd = {fd_, POLLIN, 0};
+      if (poll(&pfd, 1, timeoutMs_) > 0) rc = pcap_next_ex(p_, &h, &d);
+    }
     if (rc == 1) {
       header->sec = static_cast<int64_t>(h->ts.tv_sec);
       header->usec = static_cast<int32_t>(h->ts.tv_usec);
@@ -47,6 +59,8 @@ class PcapSource : public FrameSource {
  private:
   pcap_t* p_;
   bool live_;
+  int timeoutMs_;
+  int fd_;
 };
 
 void CopyIPv4(const struct sockaddr* sa, uint8_t* out) {
@@ -98,12 +112,13 @@ class LibPcap : public CaptureSystem {
     if (rc == 0) rc = pcap_set_timeout(p, timeoutMs);
     if (rc == 0) rc = pcap_set_immediate_mode(p, 1);
     if (rc == 0) rc = pcap_activate(p);
+    if (rc >= 0 && pcap_setnonblock(p, 1, err) < 0) rc = -1;
     if (rc < 0) {
-      std::snprintf(err, kCaptureErrCap, "%s", pcap_geterr(p));
+      if (rc != -1 || err[0] == 0) std::snprintf(err, kCaptureErrCap, "%s", pcap_geterr(p));
       pcap_close(p);
       return nullptr;
     }
-    return std::make_unique<PcapSource>(p, true);
+    return std::make_unique<PcapSource>(p, true, timeoutMs > 0 ? timeoutMs : 1000);
   }
 };
 

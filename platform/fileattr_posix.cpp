@@ -3,7 +3,8 @@
 // once per share) and rest follows with '/'. Attributes are the DOS
 // attributes Samba keeps in the user.DOSATTRIB extended attribute; a file
 // without them gets folder 0x10 or archive 0x20, plus read-only 0x1 when
-// nobody may write it.
+// nobody may write it. Times: creation is the birth time (statx), last write
+// mtime, last access the later of atime and ctime (see GetAttributes).
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -73,10 +75,13 @@ class SambaFileSystem : public FileSystemView {
     if (statx(AT_FDCWD, local.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) !=
         0)
       return false;
-    out->lastAccess = sx.stx_atime.tv_sec;
+    // Last access as NTFS keeps it moves on writes too; Linux leaves atime
+    // alone on writes but moves the status-change time (writes, truncation,
+    // renames), so the later of the two stands for it.
+    out->lastAccess = std::max(sx.stx_atime.tv_sec, sx.stx_ctime.tv_sec);
     out->lastWrite = sx.stx_mtime.tv_sec;
-    // Without a birth time the status change time is the closest there is.
-    out->creation = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_ctime.tv_sec;
+    // Without a birth time the last write is the closest there is.
+    out->creation = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_mtime.tv_sec;
     out->attributes = DosAttributes(local, sx);
     return true;
   }

@@ -6,6 +6,7 @@
 #include "capture/fileaccess/filestatus.h"
 #include "capture/fileaccess/openfiles.h"
 #include "capture/frame/nimbrel.h"
+#include "capture/smb2/smb2msg.h"
 
 namespace nbl {
 namespace {
@@ -44,12 +45,12 @@ void DumpLastRow(Diag& diag, const LastRowRecord& last) {
 
 }  // namespace
 
-void WriteAccessRow(Nimbrel& app, int32_t entryIndex, const Smb2Header& h) {
+void WriteAccessRow(Nimbrel& app, FileRowJob& job) {
   Diag& diag = app.diag;
-  const FrameValues& fv = app.frame;
-  const NBL_AccessInfo_ST& e = app.accessInfo[entryIndex];
+  const FileRowJob& fv = job;
+  const NBL_AccessInfo_ST& e = job.entry;
   LastRowRecord& last = app.lastRow;
-  U16* sBuffer = app.sBuffer;
+  U16* sBuffer = job.sBuffer;
   std::u16string_view sharePath = U16View(e.SharePath, kTextUnits);
 
   FileNotifyResult r{kStatusNotFind, 0};
@@ -59,7 +60,7 @@ void WriteAccessRow(Nimbrel& app, int32_t entryIndex, const Smb2Header& h) {
   diag.Dbg(2, u"ret=%d FileAccessStatus=%s\n", status, StatusWord(status));
 
   const bool sameConnection = SameConnection(e, last.NBL_AccessInfoTmp);
-  if (h.Command == kSmb2SetInfo) {
+  if (job.command == kSmb2SetInfo) {
     status = kStatusRename;
     diag.Dbg(2, u"Rename ret=%d FileAccessStatus=%s\n", status, StatusWord(status));
     if (sameConnection && last.FileAccessStatusNpTmp == kStatusDelete) {
@@ -110,7 +111,6 @@ void WriteAccessRow(Nimbrel& app, int32_t entryIndex, const Smb2Header& h) {
   U16Copy(last.sBufferTmp, kTextUnits, U16View(sBuffer, kTextUnits));
   last.FileAccessStatusNpTmp = status;
   DumpLastRow(diag, last);
-  std::memset(sBuffer, 0, sizeof app.sBuffer);
 }
 
 }  // namespace nbl

@@ -4,14 +4,26 @@
 
 #include <cstdint>
 
-#include "capture/smb2/smb2msg.h"
+#include "capture/frame/framevalues.h"
+#include "capture/smb2/accessinfo.h"
 
 namespace nbl {
 
 struct Nimbrel;
 
-// Writes the row for the entry and the request name in sBuffer, remembers it
-// as the last row and clears sBuffer.
-void WriteAccessRow(Nimbrel& app, int32_t entryIndex, const Smb2Header& h);
+// One request's row as it was when the request was seen: the entry, the
+// request name, the command and the frame's time.
+struct FileRowJob {
+  NBL_AccessInfo_ST entry;
+  U16 sBuffer[kTextUnits];
+  uint16_t command;
+  int64_t sec;
+  int32_t usec;
+  U16 timeText[kTimeTextCap];
+};
+
+// Looks at the file, relabels against the last row, writes the row and
+// remembers it as the last row.
+void WriteAccessRow(Nimbrel& app, FileRowJob& job);
 
 }  // namespace nbl

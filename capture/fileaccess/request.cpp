@@ -1,6 +1,7 @@
 #include "capture/fileaccess/request.h"
 
 #include <cstring>
+#include <memory>
 
 #include "capture/fileaccess/accessrow.h"
 #include "capture/fileaccess/openfiles.h"
@@ -189,7 +190,15 @@ void HandleFileRequest(Nimbrel& app, const Smb2Message& msg, int32_t sessionInde
       diag.ToErr(u"[%hs][%d][Info]: NBL_AccessInfoIndex=%d\n", kMainFunc, __LINE__, index);
     if (index >= 0) {
       RefreshEntry(app, index, h, sessionIndex);
-      WriteAccessRow(app, index, h);
+      auto job = std::make_unique<FileRowJob>();
+      std::memcpy(&job->entry, &app.accessInfo[index], sizeof job->entry);
+      std::memcpy(job->sBuffer, app.sBuffer, sizeof job->sBuffer);
+      job->command = h.Command;
+      job->sec = app.frame.sec;
+      job->usec = app.frame.usec;
+      std::memcpy(job->timeText, app.frame.timeText, sizeof job->timeText);
+      app.rows.SubmitFile(app, std::move(job));
+      std::memset(app.sBuffer, 0, sizeof app.sBuffer);
     }
   }
   diag.Prt(1, u"SMB2_CTRATE_REQUEST or SET_INFO_REQUEST ---END ---\n");

@@ -92,6 +92,10 @@ bool AccessLog::WriteRow(size_t length) {
   return false;
 }
 
+bool AccessLog::WriteRowText(std::u16string_view row) {
+  return WriteRow(U16Copy(diag_.message(), kMessageCap, row));
+}
+
 void PauseThenEnd(Diag& diag) {
   diag.Con(u"\n");
   diag.Con(u"INFO : exit the application.\n");

@@ -47,6 +47,8 @@ class AccessLog {
 
   // Writes the row held in the shared message buffer; reports a failure.
   bool WriteRow(size_t length);
+  // Writes a row formatted earlier: through the shared message buffer as any row.
+  bool WriteRowText(std::u16string_view row);
 
   void Close() { file_.Close(); }
   const char* path() const { return path_; }

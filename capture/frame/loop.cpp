@@ -41,6 +41,7 @@ void HandleFrame(Nimbrel& app, const FrameHeader& header, const uint8_t* data) {
   fv.usec = header.usec;
   fv.wireLen = header.len;
   const ByteView& f = fv.frame;
+  app.rows.Release(app, fv.sec * 1000 + fv.usec / 1000);
 
   if (diag.PrtOn(5)) {
     std::tm local{};
@@ -130,11 +131,25 @@ int CaptureLoop(Nimbrel& app, FrameSource& source) {
     FrameHeader header;
     const uint8_t* data = nullptr;
     int rc = source.Next(&header, &data);
-    if (rc == 0) continue;
+    if (app.stopRequested.load()) {
+      // Asked to stop: the rows still waiting are written, then the program
+      // ends as at the end of a capture.
+      app.diag.Con(u"INFO : Stop requested.\n");
+      app.diag.ToDbg(u"[%hs][%d][Info]: Stop requested\n", kMainFunc, __LINE__);
+      app.rows.Flush(app);
+      app.diag.CloseLogs();
+      app.accessLog.Close();
+      return 0;
+    }
+    if (rc == 0) {  // a quiet network: waiting rows are due by the clock
+      app.rows.Release(app, app.now() * 1000);
+      continue;
+    }
     if (rc == 1) {
       HandleFrame(app, header, data);
       continue;
     }
+    app.rows.Flush(app);
     if (rc == -1) {
       std::string text = source.Error();
       app.diag.ToBoth(u"[%hs][%d][Err]: Error reading the packets: %hs\n", kMainFunc, __LINE__,

@@ -12,5 +12,6 @@ int main() {
   std::setlocale(LC_ALL, "Japanese");
 #endif
   auto app = std::make_unique<nbl::Nimbrel>();
+  nbl::WatchStopRequests(&app->stopRequested);
   return nbl::RunNimbrel(*app);
 }

@@ -2,6 +2,7 @@
 // build, run against fixtures and throw away.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "capture/frame/diag.h"
 #include "capture/frame/framevalues.h"
 #include "capture/frame/options.h"
+#include "capture/frame/rowqueue.h"
 #include "capture/frame/tables.h"
 #include "platform/capture.h"
 #include "platform/clock.h"
@@ -93,6 +95,8 @@ struct Nimbrel {
   OpenFileTableState openFileState;
   U16 sBuffer[kTextUnits] = {0};  // the request name of the CREATE or SET_INFO being handled
   LastRowRecord lastRow{};
+  RowQueue rows;
+  std::atomic<bool> stopRequested{false};  // Ctrl+C, SIGTERM, the wrapper's stop
 };
 
 // Start-up up to the menu: banner, settings, placing, setting aside and

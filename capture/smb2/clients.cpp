@@ -77,9 +77,14 @@ int32_t FindClientSession(Nimbrel& app, const U16* clientIp, uint16_t command) {
       if (U16View(app.sessions[i].sesi502_cname, kTextUnits) == ip) return i;
     return -1;
   };
-  int32_t index = find(NBL_SMB_SessionGet_WinApi(app));
-  if (index < 0 && CanProduceRow(command) && app.Server().SessionsAgeMs() > kFreshEnoughMs)
-    index = find(NBL_SMB_SessionGet_WinApi(app, true));
+  int32_t count = NBL_SMB_SessionGet_WinApi(app);
+  int32_t index = find(count);
+  if (index < 0 && CanProduceRow(command) && app.Server().SessionsAgeMs() > kFreshEnoughMs) {
+    count = NBL_SMB_SessionGet_WinApi(app, true);
+    index = find(count);
+  }
+  app.diag.Dbg(5, u"<< session list: %d sessions, %lld ms old\n", count,
+               static_cast<long long>(app.Server().SessionsAgeMs()));
   return index;
 }
 

@@ -32,32 +32,34 @@ void SetEntry(Nimbrel& app, int32_t index, int32_t state, const Smb2Header& h, i
   DumpAccessInfo(diag, app.accessInfo, index);
 }
 
+// Formats the row (and its console echo) now, from the entry as the event
+// left it; it reaches the log behind any file row still waiting.
 void WriteTreeRow(Nimbrel& app, Event event, int32_t index) {
   Diag& diag = app.diag;
   const FrameValues& fv = app.frame;
   const NBL_AccessInfo_ST& e = app.accessInfo[index];
-  const OptionInfo& o = app.options;
-  if (diag.PrtOn(3) || o.PrintMode == 1) {
+  std::u16string echo;
+  if (diag.PrtOn(3) || app.options.PrintMode == 1) {
     switch (event) {
       case Event::kConnect:
-        diag.Con(u"> %s.%.6d,Connect,%I32u,%llu,,%s,%s,%s,%s,%s,%s,%llu,%llu,,%s\n", fv.timeText,
-                 fv.usec, e.ProcessId, e.SessionId, e.SV_IP, e.SV_Port, e.CL_IP, e.CL_Port,
-                 e.ClientComputerName, e.ClientUserName, e.IdleTime, e.SessionTime, e.SharePath);
+        echo = FormatToString(
+            u"> %s.%.6d,Connect,%I32u,%llu,,%s,%s,%s,%s,%s,%s,%llu,%llu,,%s\n",
+            {fv.timeText, fv.usec, e.ProcessId, e.SessionId, e.SV_IP, e.SV_Port, e.CL_IP, e.CL_Port,
+             e.ClientComputerName, e.ClientUserName, e.IdleTime, e.SessionTime, e.SharePath});
         break;
       case Event::kAccess:
-        diag.Con(u"> %s.%.6d,Access,%I32u,%llu,%I32u,%s,%s,%s,%s,%s,%s,%llu,%llu,%s\n", fv.timeText,
-                 fv.usec, e.ProcessId, e.SessionId, e.TreeId, e.SV_IP, e.SV_Port, e.CL_IP,
-                 e.CL_Port, e.ClientComputerName, e.ClientUserName, e.IdleTime, e.SessionTime,
-                 e.SharePath);
+        echo = FormatToString(u"> %s.%.6d,Access,%I32u,%llu,%I32u,%s,%s,%s,%s,%s,%s,%llu,%llu,%s\n",
+                              {fv.timeText, fv.usec, e.ProcessId, e.SessionId, e.TreeId, e.SV_IP,
+                               e.SV_Port, e.CL_IP, e.CL_Port, e.ClientComputerName,
+                               e.ClientUserName, e.IdleTime, e.SessionTime, e.SharePath});
         break;
       case Event::kDisConnect:
-        diag.Con(u"> %s.%.6d,DisConnect,%I32u,%llu,%I32u,%s,%s,%s,%s,%s,%s,%llu,%llu,\n",
-                 fv.timeText, fv.usec, e.ProcessId, e.SessionId, e.TreeId, e.SV_IP, e.SV_Port,
-                 e.CL_IP, e.CL_Port, e.ClientComputerName, e.ClientUserName, e.IdleTime,
-                 e.SessionTime);
+        echo = FormatToString(
+            u"> %s.%.6d,DisConnect,%I32u,%llu,%I32u,%s,%s,%s,%s,%s,%s,%llu,%llu,\n",
+            {fv.timeText, fv.usec, e.ProcessId, e.SessionId, e.TreeId, e.SV_IP, e.SV_Port, e.CL_IP,
+             e.CL_Port, e.ClientComputerName, e.ClientUserName, e.IdleTime, e.SessionTime});
         break;
     }
-    if (o.printf_sflushFlg != 0) diag.FlushConsole();
   }
   FmtResult row;
   switch (event) {
@@ -80,7 +82,7 @@ void WriteTreeRow(Nimbrel& app, Event event, int32_t index) {
                            e.IdleTime, e.SessionTime);
       break;
   }
-  app.accessLog.WriteRow(row.length);
+  app.rows.SubmitText(app, std::move(echo), std::u16string(diag.message(), row.length));
 }
 
 int32_t Find(Nimbrel& app, const Smb2Header& h, uint32_t treeId, int32_t mode) {

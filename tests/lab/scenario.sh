@@ -92,20 +92,35 @@ if [ "$mode" = run ]; then
     make_file "$work/report-v2.txt" 300 "report version 2"
     make_file "$work/note.txt" 120 "note on the second share"
 
+    # LAB_STEP_PAUSE=N: N seconds between the steps of connection 1, so that
+    # each step leaves its own file times (a tool that judges accesses by
+    # them needs that).
+    pause() {
+        if [ -n "${LAB_STEP_PAUSE:-}" ]; then echo "!sleep $LAB_STEP_PAUSE"; fi
+    }
     writer_main() {
         echo "put $work/report-v1.txt report.txt"
+        pause
         echo "get report.txt $work/read-1.txt"
+        pause
         echo "get report.txt $work/read-2.txt"
+        pause
         echo "put $work/report-v2.txt report.txt"
+        pause
         echo "open report.txt"
         if [ -n "${LAB_RESUME_FILE:-}" ]; then
             echo "!bash $self wait-resume $LAB_RESUME_FILE ${LAB_PAUSE_MAX:-10}"
         fi
         echo "close 1"
+        pause
         echo "rename report.txt report-renamed.txt"
+        pause
         echo "del report-renamed.txt"
+        pause
         echo "mkdir newdir"
+        pause
         echo "rmdir newdir"
+        pause
         echo "tdis"
         echo "logoff"
         echo "quit"
