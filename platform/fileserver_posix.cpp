@@ -64,6 +64,7 @@ class SambaServer : public FileServer {
     ProfileGetString("Samba", "SmbStatus", "smbstatus", buf, sizeof buf, iniPath);
     smbStatus_ = buf;
     maxAgeMs_ = ProfileGetInt("Samba", "MaxAgeMs", 500, iniPath);
+    retainMs_ = ProfileGetInt("Samba", "RetainMs", 500, iniPath);
   }
 
   const ServerList<ServerSession>& Sessions(bool fresh) override {
@@ -83,23 +84,52 @@ class SambaServer : public FileServer {
 
   void Refresh() {
     std::string out;
+    const int64_t startMs = MonotonicMs();
     int rc = RunAndRead({smbStatus_, "--json", "-s", smbConf_}, &out);
     takenAtMs_ = MonotonicMs();
     ++sessions_.generation;
     ++files_.generation;
-    bool ok = rc == 0 && ParseSambaStatus(out, static_cast<int64_t>(::time(nullptr)),
-                                          &sessions_.items, &files_.items);
+    std::vector<ServerSession> current;
+    bool ok = rc == 0 &&
+              ParseSambaStatus(out, static_cast<int64_t>(::time(nullptr)), &current, &files_.items);
     sessions_.status = files_.status = ok ? 0 : (rc > 0 ? rc : 1);
-    if (!ok) {
-      sessions_.items.clear();
-      files_.items.clear();
+    if (!ok) files_.items.clear();
+    Retain(current, startMs);
+  }
+
+  // The list is taken some 70 ms after the frame that asked for it, by which
+  // time a client may have logged off (the TREE_DISCONNECT before a LOGOFF):
+  // a session that left the list keeps matching for RetainMs after the list
+  // that no longer has it, behind the current ones. With the snapshot's own
+  // MaxAgeMs a closed session stops matching within a second.
+  void Retain(std::vector<ServerSession>& current, int64_t takenMs) {
+    auto same = [](const ServerSession& a, const ServerSession& b) {
+      return a.transport == b.transport && a.username == b.username && a.cname == b.cname;
+    };
+    for (const ServerSession& old : lastCurrent_) {
+      bool present = false;
+      for (const ServerSession& s : current) present = present || same(s, old);
+      if (!present) recent_.push_back({old, takenMs});
     }
+    std::vector<std::pair<ServerSession, int64_t>> kept;
+    for (auto& r : recent_) {
+      bool back = false;
+      for (const ServerSession& s : current) back = back || same(s, r.first);
+      if (!back && takenMs - r.second <= retainMs_) kept.push_back(std::move(r));
+    }
+    recent_ = std::move(kept);
+    lastCurrent_ = current;
+    sessions_.items = std::move(current);
+    for (const auto& r : recent_) sessions_.items.push_back(r.first);
   }
 
   std::string smbConf_;
   std::string smbStatus_;
   int64_t maxAgeMs_ = 500;
+  int64_t retainMs_ = 1000;
   int64_t takenAtMs_ = -1;
+  std::vector<ServerSession> lastCurrent_;                 // the server's own last list
+  std::vector<std::pair<ServerSession, int64_t>> recent_;  // gone, and since when
   ServerList<ServerSession> sessions_;
   ServerList<ServerOpenFile> files_;
 };

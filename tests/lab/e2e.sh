@@ -58,7 +58,8 @@ run_case() {
   fi
   nimbrel_start "$dir" || fail "Nimbrel did not start listening"
 
-  "$LAB" scenario --proto "$proto" --snapshot "$dir/sessions.json" >"$dir/scenario.txt" 2>&1 ||
+  # Three seconds between the steps, so that each leaves its own file times.
+  LAB_STEP_PAUSE=3 "$LAB" scenario --proto "$proto" --snapshot "$dir/sessions.json" >"$dir/scenario.txt" 2>&1 ||
     fail "the scenario failed (see $dir/scenario.txt)"
   sleep 1  # the last responses
   nimbrel_stop
@@ -81,6 +82,20 @@ print(next(t["tcon_id"] for t in j["tcons"].values() if t["service"]=="data"))' 
     fail "no Access row with the server's tree id $tree and the user labuser"
   [ -n "$(rows '$2=="DisConnect" && $11=="labuser"')" ] || fail "no DisConnect row"
   if grep -q "IPC" "$log"; then fail "a row for IPC\$"; fi
+  # Every file row of the data share, in order: its status and its path, under
+  # the share's local folder (where the open-file list gave it) or the share
+  # as the client named it.
+  local got
+  got=$(tr -d '\r' <"$log" | tail -n +2 | awk -F, -v share="$LAB_DIR/share-data/" -v unc='\\\\10.99.0.1\\data\\' '
+    $2 == "Access" && $14 != "" || $15 == "Delete" || $15 == "Rename" {
+      path = $16
+      if (index(path, share) == 1) path = substr(path, length(share) + 1)
+      else if (index(path, unc) == 1) path = substr(path, length(unc) + 1)
+      else next
+      printf "%s %s|", $15, path
+    }')
+  local want="New report.txt|Write report.txt|View report.txt|Write report.txt|View report.txt|Delete report.txt|Rename report.txt >> report-renamed.txt|Delete report-renamed.txt|View newdir|Delete newdir|"
+  [ "$got" = "$want" ] || fail "file rows: got '$got', want '$want'"
   grep -q "ERROR: AddressSanitizer\|runtime error:" "$dir/console.txt" && fail "sanitizer report"
   echo "   rows: $(($(wc -l <"$log") - 1)) ($(cut -d, -f2 "$log" | tail -n +2 | sort | uniq -c | tr -s ' ' | tr '\n' ' '))"
 }
