@@ -1,5 +1,7 @@
 // Real traffic without the lab: the captures recorded from the lab's Samba
 // server and smbclient, replayed through the whole pipeline.
+#include "tools/replay/replay.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -7,7 +9,6 @@
 #include <sstream>
 
 #include "tests/support/nimbrel_fixture.h"
-#include "tools/replay/replay.h"
 
 namespace nbl {
 namespace {
@@ -36,6 +37,7 @@ TEST_P(RecordedCapture, GivesTheTreeRowsOfTheScenario) {
   test::ConsoleCapture console;
   app->console.out = console.out();
   app->console.in = nullptr;
+  app->files = std::make_unique<test::FakeFileSystem>();  // the files are long gone
   app->resolveName = [](const char*, char* host, size_t cap) {
     std::memset(host, 0, cap);
     return -2;
@@ -73,7 +75,8 @@ TEST_P(RecordedCapture, GivesTheTreeRowsOfTheScenario) {
   EXPECT_NE(log.find(",DisConnect,"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lab, RecordedCapture, ::testing::Values("smb2-ts", "smb3-ts", "smb2-nots"));
+INSTANTIATE_TEST_SUITE_P(Lab, RecordedCapture,
+                         ::testing::Values("smb2-ts", "smb3-ts", "smb2-nots"));
 
 }  // namespace
 }  // namespace nbl

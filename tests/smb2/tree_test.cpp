@@ -1,74 +1,22 @@
 #include <gtest/gtest.h>
 
 #include "capture/frame/run.h"
-#include "tests/support/nimbrel_fixture.h"
+#include "tests/support/program_run.h"
 
 namespace nbl {
 namespace {
 
 using test::Bytes;
+using test::ConnectRequest;
+using test::ConnectResponse;
+using test::DisconnectResponse;
 using test::FrameSpec;
 using test::NimbrelInDir;
+using test::ProgramRun;
 using test::TempDir;
-using test::TimedFrame;
 
-constexpr uint64_t kSession = 0x1111;  // 4369
 const std::string kLine = "20261211 09:30:05.000000,";
 const std::string kAddr = ",10.99.0.1,445,10.99.0.2,49152,,labuser,2,30,,";
-
-TimedFrame F(const FrameSpec& s) {
-  TimedFrame f;
-  f.data = test::BuildFrame(s);
-  return f;
-}
-FrameSpec ConnectRequest(const std::u16string& path, std::optional<uint16_t> len = std::nullopt) {
-  FrameSpec s;
-  s.command = 0x0003;
-  s.sessionId = kSession;
-  s.body = test::TreeConnectRequestBody(path, len);
-  return s;
-}
-FrameSpec ConnectResponse(uint32_t tree, uint32_t status = 0) {
-  FrameSpec s;
-  s.Response();
-  s.command = 0x0003;
-  s.sessionId = kSession;
-  s.treeId = tree;
-  s.status = status;
-  s.body = test::TreeConnectResponseBody();
-  return s;
-}
-FrameSpec DisconnectResponse(uint32_t tree, uint64_t session = kSession) {
-  FrameSpec s;
-  s.Response();
-  s.command = 0x0004;
-  s.sessionId = session;
-  s.treeId = tree;
-  s.body = Bytes(4, 0);
-  return s;
-}
-
-// Runs the program over the frames; the access log's rows without the title.
-struct ProgramRun {
-  ProgramRun(std::vector<FrameSpec> specs, const std::string& ini = "",
-             std::function<void(NimbrelInDir&)> setUp = nullptr)
-      : n(dir) {
-    NimbrelInDir::WriteAutoRunIni(dir, "DBGmode=4\n" + ini);
-    for (const FrameSpec& s : specs) n.capture.frames.push_back(F(s));
-    if (setUp) setUp(n);
-    exitCode = RunNimbrel(*n.app);
-    n.app->diag.CloseLogs();
-    std::string log = test::ReadFile(dir.File("Nimbrel.log"));
-    rows = log.substr(log.find("\r\n") + 2);
-    debug = n.Debug(dir);
-    errors = test::ReadFile(dir.File("NimbrelERR.log"));
-    console = n.console.Text();
-  }
-  TempDir dir;
-  NimbrelInDir n;
-  int exitCode = 0;
-  std::string rows, debug, errors, console;
-};
 
 TEST(TreeEvents, ConnectAccessDisconnectRowsAreByteExact) {
   ProgramRun run({ConnectRequest(u"\\\\srv\\share"), ConnectResponse(5), DisconnectResponse(5)});

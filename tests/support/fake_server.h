@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/fileattr.h"
 #include "platform/fileserver.h"
 
 namespace nbl::test {
@@ -64,6 +65,41 @@ struct FakeResolver {
     std::snprintf(host, cap, "%s", it->second.c_str());
     return 0;
   }
+};
+
+}  // namespace nbl::test
+
+namespace nbl::test {
+
+// Files by path, with the attributes and times a test gives them.
+class FakeFileSystem : public FileSystemView {
+ public:
+  bool GetAttributes(std::u16string_view path, FileAttributeData* out) override {
+    ++lookups;
+    auto it = files.find(std::u16string(path));
+    if (it == files.end()) return false;
+    *out = it->second;
+    return true;
+  }
+  int FindFileOrFolder(std::u16string_view path) override {
+    auto it = files.find(std::u16string(path));
+    if (it == files.end()) return 0;
+    return (it->second.attributes & kAttrDirectory) ? 2 : 1;
+  }
+  bool IsLocalRoot(std::u16string_view root) const override {
+    return !root.empty() && root[0] == u'/';
+  }
+  void Add(std::u16string path, uint32_t attributes, int64_t creation, int64_t access,
+           int64_t write) {
+    FileAttributeData d;
+    d.attributes = attributes;
+    d.creation = creation;
+    d.lastAccess = access;
+    d.lastWrite = write;
+    files[std::move(path)] = d;
+  }
+  std::map<std::u16string, FileAttributeData> files;
+  int lookups = 0;
 };
 
 }  // namespace nbl::test

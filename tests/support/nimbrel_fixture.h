@@ -62,6 +62,9 @@ struct NimbrelInDir {
     auto fake = std::make_unique<FakeFileServer>();
     server = fake.get();
     app->server = std::move(fake);
+    auto fakeFiles = std::make_unique<FakeFileSystem>();
+    files = fakeFiles.get();
+    app->files = std::move(fakeFiles);
     app->resolveName = [this](const char* ip, char* host, size_t cap) {
       return resolver(ip, host, cap);
     };
@@ -77,6 +80,7 @@ struct NimbrelInDir {
   ConsoleCapture console;
   FakeCapture capture;
   FakeFileServer* server = nullptr;  // owned by the record
+  FakeFileSystem* files = nullptr;   // owned by the record
   FakeResolver resolver;
   std::unique_ptr<Nimbrel> app;
 };
