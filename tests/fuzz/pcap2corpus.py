@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Splits capture files into one fuzz input per frame: two bytes of extra wire
-length (zero) followed by the captured bytes."""
+"""Turns capture files into fuzz inputs: one input per frame, and one per file
+holding its whole frame sequence. Each frame is two bytes of length, two bytes
+of extra wire length (zero) and the captured bytes."""
 import os
 import struct
 import sys
@@ -26,10 +27,15 @@ def main():
     os.makedirs(out, exist_ok=True)
     n = 0
     for path in sys.argv[2:]:
+        sequence = b""
         for frame in frames(path):
+            piece = struct.pack(">HH", len(frame), 0) + frame
+            sequence += piece
             with open(os.path.join(out, "seed-%05d" % n), "wb") as f:
-                f.write(b"\x00\x00" + frame)
+                f.write(piece)
             n += 1
+        with open(os.path.join(out, "sequence-%s" % os.path.basename(path)), "wb") as f:
+            f.write(sequence)
     print("%d seeds" % n)
 
 

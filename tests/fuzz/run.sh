@@ -12,7 +12,7 @@ corpus="$build/corpus/frame"
 mkdir -p "$corpus"
 python3 tests/fuzz/pcap2corpus.py "$corpus" tests/data/*.pcap 2>/dev/null || true
 log="$build/frame_fuzz.log"
-if "$build/tests/fuzz/frame_fuzz" -max_total_time="${FUZZ_SECONDS:-60}" -max_len=4096 \
+if "$build/tests/fuzz/frame_fuzz" -max_total_time="${FUZZ_SECONDS:-60}" -max_len=65536 \
   -print_final_stats=1 "$corpus" >"$log" 2>&1; then
   grep -E '^(Done|stat::(number_of_executed_units|average_exec_per_sec|new_units_added))' "$log"
 else
