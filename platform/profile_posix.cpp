@@ -159,7 +159,10 @@ bool ProfileWriteString(const char* section, const char* key, const char* value,
   size_t end;
   FindSection(pf, section, &header, &end);
   if (header < 0) {
-    pf.lines.push_back({"[" + std::string(section) + "]"});
+    std::string title = "[";  // built in steps: GCC 12 warns wrongly about "[" + string
+    title += section;
+    title += ']';
+    pf.lines.push_back({title});
     pf.lines.push_back({newLine});
   } else {
     std::string k, v;
