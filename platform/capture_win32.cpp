@@ -131,7 +131,7 @@ class WpcapSource : public FrameSource {
   long long Dropped() override {
     wp_stat st{};
     if (!live_ || t_->stats(p_, &st) != 0) return -1;
-    return static_cast<long long>(st.ps_drop) + st.ps_ifdrop;
+    return static_cast<long long>(st.ps_drop);
   }
   bool IsLive() const override { return live_; }
 

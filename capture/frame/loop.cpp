@@ -40,6 +40,7 @@ void HandleFrame(Nimbrel& app, const FrameHeader& header, const uint8_t* data) {
   fv.sec = header.sec;
   fv.usec = header.usec;
   fv.wireLen = header.len;
+  ++app.framesSeen;
   const ByteView& f = fv.frame;
   app.rows.Release(app, fv.sec * 1000 + fv.usec / 1000);
 
@@ -102,6 +103,7 @@ void HandleFrame(Nimbrel& app, const FrameHeader& header, const uint8_t* data) {
     if (f.Equals(fv.smb2Offset, kSmb1Id, 4)) diag.Dbg(5, fv.response ? u">> SMB1\n" : u"<< SMB1\n");
     return;
   }
+  ++app.smb2Frames;
   Smb2Message msg(f, fv.smb2Offset, fv.bodyLength);
   if (fv.response) {
     if (diag.DbgOn(5)) diag.DBG_LOG_PRINT(u"==== SMB Packet Send ====\n", 1);
@@ -126,6 +128,20 @@ void HandleFrame(Nimbrel& app, const FrameHeader& header, const uint8_t* data) {
   RequestHead(app, msg);
 }
 
+namespace {
+
+// How much the capture saw, and whether the capture library had to drop
+// frames for lack of room (a sign that the program could not keep up).
+void ReportCounts(Nimbrel& app, FrameSource& source) {
+  long long dropped = source.Dropped();
+  app.diag.Con(u"INFO : frames %llu, SMB2 %llu, dropped by the capture library %lld\n",
+               app.framesSeen, app.smb2Frames, dropped);
+  app.diag.ToDbg(u"[%hs][%d][Info]: frames %llu, SMB2 %llu, dropped by the capture library %lld\n",
+                 kMainFunc, __LINE__, app.framesSeen, app.smb2Frames, dropped);
+}
+
+}  // namespace
+
 int CaptureLoop(Nimbrel& app, FrameSource& source) {
   for (;;) {
     FrameHeader header;
@@ -137,6 +153,7 @@ int CaptureLoop(Nimbrel& app, FrameSource& source) {
       app.diag.Con(u"INFO : Stop requested.\n");
       app.diag.ToDbg(u"[%hs][%d][Info]: Stop requested\n", kMainFunc, __LINE__);
       app.rows.Flush(app);
+      ReportCounts(app, source);
       app.diag.CloseLogs();
       app.accessLog.Close();
       return 0;
@@ -150,6 +167,7 @@ int CaptureLoop(Nimbrel& app, FrameSource& source) {
       continue;
     }
     app.rows.Flush(app);
+    ReportCounts(app, source);
     if (rc == -1) {
       std::string text = source.Error();
       app.diag.ToBoth(u"[%hs][%d][Err]: Error reading the packets: %hs\n", kMainFunc, __LINE__,

@@ -96,6 +96,8 @@ struct Nimbrel {
   U16 sBuffer[kTextUnits] = {0};  // the request name of the CREATE or SET_INFO being handled
   LastRowRecord lastRow{};
   RowQueue rows;
+  uint64_t framesSeen = 0;  // frames read, and of them SMB2 messages handled
+  uint64_t smb2Frames = 0;
   std::atomic<bool> stopRequested{false};  // Ctrl+C, SIGTERM, the wrapper's stop
 };
 

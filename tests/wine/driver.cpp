@@ -459,7 +459,8 @@ std::string tab_order(Corvane& c) {
   HWND first = c.item(IDC_PROGRAM);
   HWND w = first;
   do {
-    ids += (ids.empty() ? "" : " ") + std::to_string(GetDlgCtrlID(w));
+    if (!ids.empty()) ids += ' ';
+    ids += std::to_string(GetDlgCtrlID(w));
     w = GetNextDlgTabItem(c.dlg, w, FALSE);
   } while (w != nullptr && w != first && ids.size() < 200);
   return ids;
