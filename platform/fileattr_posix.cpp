@@ -6,9 +6,7 @@
 // nobody may write it. Times: creation is the birth time (statx), last write
 // mtime, last access the later of atime and ctime (see GetAttributes).
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -22,41 +20,10 @@
 #include "platform/codepage.h"
 #include "platform/fileattr.h"
 #include "platform/profile.h"
-
-extern char** environ;
+#include "platform/spawn_posix.h"
 
 namespace nbl {
 namespace {
-
-// Runs a program, returns its standard output (without the last line end).
-std::string Capture(const std::vector<std::string>& args) {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return {};
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_adddup2(&fa, fds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid;
-  int rc = posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  close(fds[1]);
-  std::string out;
-  if (rc == 0) {
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fds[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
-      if (n > 0) out.append(buf, static_cast<size_t>(n));
-    int status;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }
-  close(fds[0]);
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-  return out;
-}
 
 class SambaFileSystem : public FileSystemView {
  public:
@@ -137,8 +104,11 @@ class SambaFileSystem : public FileSystemView {
   std::string ShareFolder(const std::string& share) {
     auto it = shares_.find(share);
     if (it != shares_.end()) return it->second;
-    std::string folder =
-        Capture({testparm_, "-s", "--section-name=" + share, "--parameter-name=path", smbConf_});
+    std::string folder;
+    if (RunAndRead({testparm_, "-s", "--section-name=" + share, "--parameter-name=path", smbConf_},
+                   &folder) != 0)
+      folder.clear();
+    while (!folder.empty() && (folder.back() == '\n' || folder.back() == '\r')) folder.pop_back();
     shares_[share] = folder;
     return folder;
   }

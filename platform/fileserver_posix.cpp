@@ -2,18 +2,12 @@
 // session list and the open files; starting it costs tens of milliseconds, so
 // the lists are kept as a snapshot for a short while (MaxAgeMs) and taken
 // anew on demand.
-#include <errno.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <time.h>
-#include <unistd.h>
 
 #include "platform/fileserver.h"
 #include "platform/profile.h"
 #include "platform/samba_status.h"
-
-extern char** environ;
+#include "platform/spawn_posix.h"
 
 namespace nbl {
 namespace {
@@ -22,37 +16,6 @@ int64_t MonotonicMs() {
   struct timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-// Runs a program and collects its standard output. Returns its exit status,
-// or -1 when it could not be run.
-int RunAndRead(const std::vector<std::string>& args, std::string* out) {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return -1;
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_adddup2(&fa, fds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid;
-  int rc = posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  close(fds[1]);
-  if (rc != 0) {
-    close(fds[0]);
-    return -1;
-  }
-  char buf[65536];
-  ssize_t n;
-  while ((n = read(fds[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
-    if (n > 0) out->append(buf, static_cast<size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class SambaServer : public FileServer {

@@ -126,20 +126,9 @@ int32_t LookUpEntry(Nimbrel& app, const Smb2Header& h) {
 void DumpDataSet(Nimbrel& app, int32_t i) {
   Diag& diag = app.diag;
   if (!diag.DbgOn(3)) return;
-  const NBL_AccessInfo_ST& e = app.accessInfo[i];
   diag.ToDbg(u"----- Data Set -----------------------\n");
   diag.ToDbg(u"NBL_AccessInfoIndex=%d\n", i);
-  diag.ToDbg(u"NBL_AccessInfo[%d].ProcessId=%I32u\n", i, e.ProcessId);
-  diag.ToDbg(u"NBL_AccessInfo[%d].SessionId=%I64u\n", i, e.SessionId);
-  diag.ToDbg(u"NBL_AccessInfo[%d].TreeId=%I32u\n", i, e.TreeId);
-  diag.ToDbg(u"NBL_AccessInfo[%d].SV_IP=%s\n", i, e.SV_IP);
-  diag.ToDbg(u"NBL_AccessInfo[%d].CL_IP=%s\n", i, e.CL_IP);
-  diag.ToDbg(u"NBL_AccessInfo[%d].SV_Port=%s\n", i, e.SV_Port);
-  diag.ToDbg(u"NBL_AccessInfo[%d].CL_Port=%s\n", i, e.CL_Port);
-  diag.ToDbg(u"NBL_AccessInfo[%d].ClientComputerName=%s\n", i, e.ClientComputerName);
-  diag.ToDbg(u"NBL_AccessInfo[%d].ClientUserName=%s\n", i, e.ClientUserName);
-  diag.ToDbg(u"NBL_AccessInfo[%d].ClusterNodeName=%s\n", i, e.ClusterNodeName);
-  diag.ToDbg(u"NBL_AccessInfo[%d].SharePath=%s\n", i, e.SharePath);
+  DumpEntryFields(diag, app.accessInfo, i);
   diag.ToDbg(u"sBuffer=%s\n", app.sBuffer);
 }
 

@@ -41,7 +41,7 @@ class StringSink {
   std::u16string* out_;
 };
 
-struct Spec {
+struct Directive {
   bool left = false, zero = false, plus = false, space = false, alt = false;
   int width = 0;
   int precision = -1;
@@ -51,7 +51,7 @@ struct Spec {
 };
 
 template <class CharT, class Out>
-void EmitInt(Out& out, const Spec& sp, const FmtArg& a) {
+void EmitInt(Out& out, const Directive& sp, const FmtArg& a) {
   uint64_t raw = a.bits();
   uint64_t mag;
   bool neg = false;
@@ -103,7 +103,7 @@ void EmitInt(Out& out, const Spec& sp, const FmtArg& a) {
 
 // Emits a text unit by unit, honouring precision (units kept) and width.
 template <class CharT, class Out, class Unit>
-void EmitText(Out& out, const Spec& sp, std::basic_string_view<Unit> s) {
+void EmitText(Out& out, const Directive& sp, std::basic_string_view<Unit> s) {
   size_t n = s.size();
   if (sp.precision >= 0 && static_cast<size_t>(sp.precision) < n)
     n = static_cast<size_t>(sp.precision);
@@ -115,7 +115,7 @@ void EmitText(Out& out, const Spec& sp, std::basic_string_view<Unit> s) {
 }
 
 template <class CharT, class Out>
-void EmitString(Out& out, const Spec& sp, const FmtArg& a) {
+void EmitString(Out& out, const Directive& sp, const FmtArg& a) {
   // Which kind of text the directive asks for: in a wide template %s is wide,
   // in a narrow one it is narrow; %hs is always narrow, %ls always wide.
   bool wantWide = sp.wideStr || (!sp.narrowStr && sizeof(CharT) == 2);
@@ -134,7 +134,7 @@ void EmitString(Out& out, const Spec& sp, const FmtArg& a) {
       EmitText<CharT, Out, char>(out, sp, a.narrow());
     }
   } else {
-    EmitText<CharT, Out, char>(out, Spec{}, std::string_view("(?)"));
+    EmitText<CharT, Out, char>(out, Directive{}, std::string_view("(?)"));
   }
 }
 
@@ -154,7 +154,7 @@ void Run(Out& out, std::basic_string_view<CharT> fmt, std::initializer_list<FmtA
       ++i;
       continue;
     }
-    Spec sp;
+    Directive sp;
     for (; i < n; ++i) {
       CharT f = fmt[i];
       if (f == CharT('-'))
@@ -212,7 +212,7 @@ void Run(Out& out, std::basic_string_view<CharT> fmt, std::initializer_list<FmtA
     if (i >= n) break;
     sp.conv = static_cast<char>(fmt[i++]);
     if (next == args.end()) {
-      EmitText<CharT, Out, char>(out, Spec{}, std::string_view("(?)"));
+      EmitText<CharT, Out, char>(out, Directive{}, std::string_view("(?)"));
       continue;
     }
     const FmtArg& a = *next++;
@@ -225,7 +225,7 @@ void Run(Out& out, std::basic_string_view<CharT> fmt, std::initializer_list<FmtA
         if (a.kind() == FmtArg::Kind::kInt)
           EmitInt<CharT>(out, sp, a);
         else
-          EmitText<CharT, Out, char>(out, Spec{}, std::string_view("(?)"));
+          EmitText<CharT, Out, char>(out, Directive{}, std::string_view("(?)"));
         break;
       case 's':
         EmitString<CharT>(out, sp, a);
@@ -234,10 +234,10 @@ void Run(Out& out, std::basic_string_view<CharT> fmt, std::initializer_list<FmtA
         if (a.kind() == FmtArg::Kind::kInt)
           out.Put(static_cast<CharT>(a.bits()));
         else
-          EmitText<CharT, Out, char>(out, Spec{}, std::string_view("(?)"));
+          EmitText<CharT, Out, char>(out, Directive{}, std::string_view("(?)"));
         break;
       default:
-        EmitText<CharT, Out, char>(out, Spec{}, std::string_view("(?)"));
+        EmitText<CharT, Out, char>(out, Directive{}, std::string_view("(?)"));
         break;
     }
   }

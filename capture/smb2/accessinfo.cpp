@@ -137,11 +137,8 @@ int32_t AccessInfoTable::CountState(int32_t state) const {
   return state >= 0 && state < 3 ? counts_[state] : 0;
 }
 
-void DumpAccessInfo(Diag& diag, const AccessInfoTable& table, int32_t i) {
-  if (!diag.DbgOn(3)) return;
+void DumpEntryFields(Diag& diag, const AccessInfoTable& table, int32_t i) {
   const NBL_AccessInfo_ST& e = table[i];
-  diag.ToDbg(u"----------------------------\n");
-  diag.ToDbg(u"NBL_AccessInfoIndex=%d\n", i);
   diag.ToDbg(u"NBL_AccessInfo[%d].ProcessId=%I32u\n", i, e.ProcessId);
   diag.ToDbg(u"NBL_AccessInfo[%d].SessionId=%I64u\n", i, e.SessionId);
   diag.ToDbg(u"NBL_AccessInfo[%d].TreeId=%I32u\n", i, e.TreeId);
@@ -153,6 +150,13 @@ void DumpAccessInfo(Diag& diag, const AccessInfoTable& table, int32_t i) {
   diag.ToDbg(u"NBL_AccessInfo[%d].ClientUserName=%s\n", i, e.ClientUserName);
   diag.ToDbg(u"NBL_AccessInfo[%d].ClusterNodeName=%s\n", i, e.ClusterNodeName);
   diag.ToDbg(u"NBL_AccessInfo[%d].SharePath=%s\n", i, e.SharePath);
+}
+
+void DumpAccessInfo(Diag& diag, const AccessInfoTable& table, int32_t i) {
+  if (!diag.DbgOn(3)) return;
+  diag.ToDbg(u"----------------------------\n");
+  diag.ToDbg(u"NBL_AccessInfoIndex=%d\n", i);
+  DumpEntryFields(diag, table, i);
   diag.ToDbg(u"----------------------------\n");
 }
 

@@ -94,5 +94,7 @@ class AccessInfoTable {
 
 // The entry dump of the tree handling (debug log).
 void DumpAccessInfo(Diag& diag, const AccessInfoTable& table, int32_t index);
+// Its field lines alone, shared with the request handling's dump.
+void DumpEntryFields(Diag& diag, const AccessInfoTable& table, int32_t index);
 
 }  // namespace nbl

@@ -44,8 +44,8 @@ TimedFrame Raw(Bytes data, std::optional<uint32_t> wireLen = std::nullopt) {
   f.wireLen = wireLen;
   return f;
 }
-TimedFrame Frame(const FrameSpec& spec) {
-  return Raw(test::BuildFrame(spec));
+TimedFrame Frame(const FrameSpec& frame) {
+  return Raw(test::BuildFrame(frame));
 }
 
 TEST(LoopHead, AcceptsAndDropsFramesByTheirFraming) {

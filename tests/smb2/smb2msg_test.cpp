@@ -15,8 +15,8 @@ constexpr size_t kHeaderAt = 14 + 20 + 20 + 4;
 // The message as the loop head hands it on: the exact captured bytes (so that
 // AddressSanitizer sees any read beyond them) and the body length of the wire.
 struct Msg {
-  explicit Msg(const FrameSpec& spec, size_t cut = 0, uint32_t extraWire = 0)
-      : bytes(test::BuildFrame(spec)) {
+  explicit Msg(const FrameSpec& frame, size_t cut = 0, uint32_t extraWire = 0)
+      : bytes(test::BuildFrame(frame)) {
     uint32_t wire = static_cast<uint32_t>(bytes.size()) + extraWire;
     bytes.resize(bytes.size() - cut);
     view = ByteView(bytes.data(), bytes.size());
@@ -54,7 +54,7 @@ TEST(Smb2Message, CommandNames) {
 TEST(Smb2Message, TextsAreReadOnlyWithinTheCapturedBytes) {
   struct Case {
     const char* name;
-    FrameSpec spec;
+    FrameSpec frame;
     size_t cut;  // bytes missing from the end of the capture
     std::u16string want;
   };
@@ -75,12 +75,12 @@ TEST(Smb2Message, TextsAreReadOnlyWithinTheCapturedBytes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Msg m(c.spec, c.cut);
+    Msg m(c.frame, c.cut);
     U16 out[512];
-    if (c.spec.body.size() > 52 && c.spec.body[3] == 10) {
+    if (c.frame.body.size() > 52 && c.frame.body[3] == 10) {
       size_t len = *m.msg->RenameLengthLow() | *m.msg->RenameLengthHigh() << 8;
       m.msg->CopyRenameName(len, out, 512);
-    } else if (c.spec.body.size() >= 56) {
+    } else if (c.frame.body.size() >= 56) {
       m.msg->CopyCreateName(*m.msg->CreateNameLength(), out, 512);
     } else {
       m.msg->CopyTreeConnectPath(*m.msg->TreeConnectPathLength(), out, 512);

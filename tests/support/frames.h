@@ -39,7 +39,7 @@ struct FrameSpec {
   }
 };
 
-Bytes BuildFrame(const FrameSpec& spec);
+Bytes BuildFrame(const FrameSpec& frame);
 
 // Bodies of the commands that are tracked.
 Bytes TreeConnectRequestBody(const std::u16string& path,

@@ -49,11 +49,11 @@ inline FrameSpec DisconnectResponse(uint32_t tree, uint64_t session = kSession) 
 
 // Runs the program over the frames; the access log's rows without the title.
 struct ProgramRun {
-  ProgramRun(std::vector<FrameSpec> specs, const std::string& ini = "",
+  ProgramRun(std::vector<FrameSpec> frames, const std::string& ini = "",
              std::function<void(NimbrelInDir&)> setUp = nullptr)
       : n(dir) {
     NimbrelInDir::WriteAutoRunIni(dir, "DBGmode=4\n" + ini);
-    for (const FrameSpec& s : specs) n.capture.frames.push_back(F(s));
+    for (const FrameSpec& s : frames) n.capture.frames.push_back(F(s));
     if (setUp) setUp(n);
     exitCode = RunNimbrel(*n.app);
     n.app->diag.CloseLogs();
