@@ -10,6 +10,7 @@ LAB=$top/tests/lab/lab.sh
 # shellcheck source=tests/lab/nimbrel.sh
 . "$top/tests/lab/nimbrel.sh"
 nimbrel=${NIMBREL:-$top/build-asan/capture/Nimbrel}
+replay=${REPLAY:-$(dirname "$nimbrel")/../tools/nimbrel-replay}
 [ -x "$nimbrel" ] || { echo "e2e: no program at $nimbrel (build first)" >&2; exit 1; }
 
 rc=0
@@ -59,7 +60,8 @@ run_case() {
   nimbrel_start "$dir" || fail "Nimbrel did not start listening"
 
   # Three seconds between the steps, so that each leaves its own file times.
-  LAB_STEP_PAUSE=3 "$LAB" scenario --proto "$proto" --snapshot "$dir/sessions.json" >"$dir/scenario.txt" 2>&1 ||
+  LAB_STEP_PAUSE=3 "$LAB" scenario --proto "$proto" --snapshot "$dir/sessions.json" \
+    --record "$dir/capture.pcap" >"$dir/scenario.txt" 2>&1 ||
     fail "the scenario failed (see $dir/scenario.txt)"
   sleep 1  # the last responses
   nimbrel_stop
@@ -96,6 +98,22 @@ print(next(t["tcon_id"] for t in j["tcons"].values() if t["service"]=="data"))' 
     }')
   local want="New report.txt|Write report.txt|View report.txt|Write report.txt|View report.txt|Delete report.txt|Rename report.txt >> report-renamed.txt|Delete report-renamed.txt|View newdir|Delete newdir|"
   [ "$got" = "$want" ] || fail "file rows: got '$got', want '$want'"
+
+  # The same traffic replayed gives the same rows for the session the snapshot
+  # holds, apart from what depends on the disk at the time (columns 13-16) and
+  # the microseconds (tcpdump's capture handle stamps frames on its own).
+  if [ -x "$replay" ]; then
+    mkdir -p "$dir/replay"
+    "$replay" --out "$dir/replay" --sessions "$dir/sessions.json" "$dir/capture.pcap" \
+      >"$dir/replay/console.txt" 2>&1 || fail "nimbrel-replay failed"
+    local port
+    port=$(tr -d '\r' <"$log" | awk -F, '$2 == "Connect" { print $9; exit }')
+    local live replayed
+    live=$(tr -d '\r' <"$log" | awk -F, -v p="$port" '$9 == p' | cut -d, -f1-12 | sed 's/\.[0-9]*,/,/')
+    replayed=$(tr -d '\r' <"$dir/replay/Nimbrel.log" | awk -F, -v p="$port" '$9 == p' |
+      cut -d, -f1-12 | sed 's/\.[0-9]*,/,/')
+    [ -n "$live" ] && [ "$live" = "$replayed" ] || fail "replayed rows differ from the live ones"
+  fi
   grep -q "ERROR: AddressSanitizer\|runtime error:" "$dir/console.txt" && fail "sanitizer report"
   echo "   rows: $(($(wc -l <"$log") - 1)) ($(cut -d, -f2 "$log" | tail -n +2 | sort | uniq -c | tr -s ' ' | tr '\n' ' '))"
 }
