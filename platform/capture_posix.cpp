@@ -103,16 +103,18 @@ class LibPcap : public CaptureSystem {
   std::unique_ptr<FrameSource> OpenLive(const char* name, int snaplen, int promisc, int timeoutMs,
                                         char* err) override {
     // pcap_open_live, tuned for a program that judges each frame by the
-    // server's live session list and the file on disk: Linux hands frames
-    // over in blocks, each at most kBlockMs late (the read time-out proper is
-    // kept by Next), and the kernel gets room for bursts (a ring of kBufferBytes).
-    constexpr int kBlockMs = 10;
-    constexpr int kBufferBytes = 32 << 20;
+    // server's live session list and the file on disk: every frame is handed
+    // over as it arrives (Linux's block delivery held frames back by up to
+    // half a second, and short sessions had left the list by then), and the
+    // kernel gets a ring of kBufferBytes for bursts while the program waits
+    // on Samba's status tool. The read time-out proper is kept by Next.
+    constexpr int kBufferBytes = 64 << 20;
     pcap_t* p = pcap_create(name, err);
     if (p == nullptr) return nullptr;
     int rc = pcap_set_snaplen(p, snaplen);
     if (rc == 0) rc = pcap_set_promisc(p, promisc);
-    if (rc == 0) rc = pcap_set_timeout(p, kBlockMs);
+    if (rc == 0) rc = pcap_set_timeout(p, timeoutMs);
+    if (rc == 0) rc = pcap_set_immediate_mode(p, 1);
     if (rc == 0) rc = pcap_set_buffer_size(p, kBufferBytes);
     if (rc == 0) rc = pcap_activate(p);
     if (rc >= 0 && pcap_setnonblock(p, 1, err) < 0) rc = -1;
@@ -121,7 +123,10 @@ class LibPcap : public CaptureSystem {
       pcap_close(p);
       return nullptr;
     }
-    return std::make_unique<PcapSource>(p, true, timeoutMs > 0 ? timeoutMs : 1000);
+    // A quiet network reports "no frame" at least every 200 ms, so that rows
+    // waiting for their file are written close to when they are due.
+    return std::make_unique<PcapSource>(p, true,
+                                        timeoutMs > 0 && timeoutMs < 200 ? timeoutMs : 200);
   }
 };
 

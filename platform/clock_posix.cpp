@@ -9,6 +9,12 @@ int64_t SystemNow() {
   return static_cast<int64_t>(::time(nullptr));
 }
 
+int64_t SystemNowMs() {
+  struct timespec ts;
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
 bool LocalTime(int64_t t, std::tm* out) {
   time_t tt = static_cast<time_t>(t);
   return ::localtime_r(&tt, out) != nullptr;

@@ -47,9 +47,10 @@ class FileServer {
   // The session list. A server may hand out a recent snapshot; `fresh` asks
   // for a list taken now.
   virtual const ServerList<ServerSession>& Sessions(bool fresh) = 0;
-  // How old, in milliseconds, the last session list is (0 when every call
-  // asks the server).
-  virtual int64_t SessionsAgeMs() const = 0;
+  // When the last session list was taken, in milliseconds since 1970 (the
+  // time of the request that produced it; now, where every call asks the
+  // server).
+  virtual int64_t SessionsTakenAtMs() const = 0;
   virtual const ServerList<ServerOpenFile>& OpenFiles() = 0;
 };
 

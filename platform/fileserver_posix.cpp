@@ -4,6 +4,7 @@
 // anew on demand.
 #include <time.h>
 
+#include "platform/clock.h"
 #include "platform/fileserver.h"
 #include "platform/profile.h"
 #include "platform/samba_status.h"
@@ -34,9 +35,7 @@ class SambaServer : public FileServer {
     if (fresh || Stale()) Refresh();
     return sessions_;
   }
-  int64_t SessionsAgeMs() const override {
-    return takenAtMs_ < 0 ? INT64_MAX : MonotonicMs() - takenAtMs_;
-  }
+  int64_t SessionsTakenAtMs() const override { return askedAtWallMs_; }
   const ServerList<ServerOpenFile>& OpenFiles() override {
     if (Stale()) Refresh();
     return files_;
@@ -48,6 +47,7 @@ class SambaServer : public FileServer {
   void Refresh() {
     std::string out;
     const int64_t startMs = MonotonicMs();
+    askedAtWallMs_ = SystemNowMs();
     int rc = RunAndRead({smbStatus_, "--json", "-s", smbConf_}, &out);
     takenAtMs_ = MonotonicMs();
     ++sessions_.generation;
@@ -90,8 +90,9 @@ class SambaServer : public FileServer {
   std::string smbStatus_;
   int64_t maxAgeMs_ = 500;
   int64_t retainMs_ = 1000;
-  int64_t takenAtMs_ = -1;
-  std::vector<ServerSession> lastCurrent_;                 // the server's own last list
+  int64_t takenAtMs_ = -1;                  // monotonic, when the last list came back
+  int64_t askedAtWallMs_ = 0;               // wall clock, when it was asked for
+  std::vector<ServerSession> lastCurrent_;  // the server's own last list
   std::vector<std::pair<ServerSession, int64_t>> recent_;  // gone, and since when
   ServerList<ServerSession> sessions_;
   ServerList<ServerOpenFile> files_;

@@ -2,6 +2,7 @@
 // netapi32 declarations need windows.h first.
 #include <lm.h>
 
+#include "platform/clock.h"
 #include "platform/fileserver.h"
 
 namespace nbl {
@@ -48,7 +49,7 @@ class NetApiServer : public FileServer {
     return sessions_;
   }
 
-  int64_t SessionsAgeMs() const override { return 0; }
+  int64_t SessionsTakenAtMs() const override { return SystemNowMs(); }
 
   const ServerList<ServerOpenFile>& OpenFiles() override {
     files_.items.clear();

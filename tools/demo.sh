@@ -25,10 +25,13 @@ LAB_STATE=$("$LAB" up)
 export LAB_STATE
 # shellcheck disable=SC1090
 . "$LAB_STATE"
-nimbrel_prepare "$run" build/capture/Nimbrel PrintMode=1
+nimbrel_prepare "$run" build/capture/Nimbrel PrintMode=1 ${DEMO_SETTINGS:-}
 nimbrel_start "$run"
 echo "== Nimbrel listens on $LAB_SERVER_IF ($LAB_SERVER_ADDR); the client works"
-"$LAB" scenario --proto SMB3 >"$run/client.txt" 2>&1
+# Two seconds between the client's steps: each leaves its own file times, and
+# the session lives long enough to show in Samba's session list (see
+# docs/decisions.md on sessions shorter than that).
+LAB_STEP_PAUSE=2 "$LAB" scenario --proto SMB3 >"$run/client.txt" 2>&1
 sleep 1
 nimbrel_stop
 echo "== console"

@@ -159,7 +159,7 @@ int CaptureLoop(Nimbrel& app, FrameSource& source) {
       return 0;
     }
     if (rc == 0) {  // a quiet network: waiting rows are due by the clock
-      app.rows.Release(app, app.now() * 1000);
+      app.rows.Release(app, SystemNowMs());
       continue;
     }
     if (rc == 1) {

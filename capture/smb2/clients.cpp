@@ -9,8 +9,6 @@ namespace nbl {
 namespace {
 
 constexpr char kSessionFunc[] = "NBL_SMB_SessionGet_WinApi";
-// A snapshot older than this is not trusted to know a new session.
-constexpr int64_t kFreshEnoughMs = 30;
 
 bool CanProduceRow(uint16_t command) {
   return command == kSmb2TreeConnect || command == kSmb2TreeDisconnect || command == kSmb2Create ||
@@ -79,12 +77,15 @@ int32_t FindClientSession(Nimbrel& app, const U16* clientIp, uint16_t command) {
   };
   int32_t count = NBL_SMB_SessionGet_WinApi(app);
   int32_t index = find(count);
-  if (index < 0 && CanProduceRow(command) && app.Server().SessionsAgeMs() > kFreshEnoughMs) {
+  // A list asked for before this frame was captured cannot know a session
+  // set up just before it: ask again, once, for frames that can make a row.
+  const int64_t frameMs = app.frame.sec * 1000 + app.frame.usec / 1000;
+  if (index < 0 && CanProduceRow(command) && app.Server().SessionsTakenAtMs() <= frameMs) {
     count = NBL_SMB_SessionGet_WinApi(app, true);
     index = find(count);
   }
-  app.diag.Dbg(5, u"<< session list: %d sessions, %lld ms old\n", count,
-               static_cast<long long>(app.Server().SessionsAgeMs()));
+  app.diag.Dbg(5, u"<< session list: %d sessions, asked for %lld ms after the frame\n", count,
+               static_cast<long long>(app.Server().SessionsTakenAtMs() - frameMs));
   return index;
 }
 

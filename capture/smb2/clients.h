@@ -18,8 +18,8 @@ inline constexpr size_t kClientNameUnits = 32;  // 31 characters and a terminato
 int32_t NBL_SMB_SessionGet_WinApi(Nimbrel& app, bool fresh = false);
 
 // Refreshes the session table and returns the index of the first session
-// whose client name is the address text, or -1. A client missing from a
-// snapshot that is more than a moment old is looked up again in a list taken
+// whose client name is the address text, or -1. A client missing from a list
+// asked for before the frame was captured is looked up again in a list taken
 // at once when the frame's command is one that can produce a row, so that a
 // tree connect right after the session set-up is not lost.
 int32_t FindClientSession(Nimbrel& app, const U16* clientIp, uint16_t command);

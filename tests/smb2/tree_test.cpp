@@ -143,13 +143,14 @@ TEST(ClientLookup, SessionTableLimitsAndOrder) {
 TEST(ClientLookup, NewSessionIsLookedUpInAFreshList) {
   struct Case {
     const char* name;
-    int64_t ageMs;
+    int64_t takenAtMs;
     uint16_t command;
     int wantFresh;
   } cases[] = {
-      {"stale snapshot, tree connect", 100, 0x0003, 1},
-      {"recent snapshot", 10, 0x0003, 0},
-      {"a command without rows waits for the next refresh", 100, 0x0000, 0},
+      {"list asked for before the frame, tree connect", test::kFixedNow * 1000 - 100, 0x0003, 1},
+      {"list asked for after the frame", test::kFixedNow * 1000 + 10, 0x0003, 0},
+      {"a command without rows waits for the next refresh", test::kFixedNow * 1000 - 100, 0x0000,
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -159,7 +160,7 @@ TEST(ClientLookup, NewSessionIsLookedUpInAFreshList) {
       std::vector<ServerSession> now = n.server->sessions.items;
       n.server->SetSessions({});
       n.server->nextFresh = now;
-      n.server->ageMs = c.ageMs;
+      n.server->takenAtMs = c.takenAtMs;
     });
     EXPECT_EQ(run.n.server->freshCalls, c.wantFresh);
     EXPECT_EQ(run.rows.empty(), c.wantFresh == 0);

@@ -35,7 +35,7 @@ class FakeFileServer : public FileServer {
     }
     return sessions;
   }
-  int64_t SessionsAgeMs() const override { return ageMs; }
+  int64_t SessionsTakenAtMs() const override { return takenAtMs; }
   const ServerList<ServerOpenFile>& OpenFiles() override {
     ++openFileCalls;
     return openFiles;
@@ -49,7 +49,7 @@ class FakeFileServer : public FileServer {
   ServerList<ServerSession> sessions;
   std::optional<std::vector<ServerSession>> nextFresh;  // what a list taken now shows
   ServerList<ServerOpenFile> openFiles;
-  int64_t ageMs = 0;
+  int64_t takenAtMs = INT64_MAX;  // after every frame: never asked again
   int sessionCalls = 0;
   int freshCalls = 0;
   int openFileCalls = 0;

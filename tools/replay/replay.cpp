@@ -18,7 +18,7 @@ namespace {
 class RecordedServer : public FileServer {
  public:
   const ServerList<ServerSession>& Sessions(bool) override { return sessions; }
-  int64_t SessionsAgeMs() const override { return 0; }
+  int64_t SessionsTakenAtMs() const override { return INT64_MAX; }  // never asked again
   const ServerList<ServerOpenFile>& OpenFiles() override { return files; }
   ServerList<ServerSession> sessions;
   ServerList<ServerOpenFile> files;
@@ -91,7 +91,9 @@ bool LoadRecordedServer(const std::string& path, std::unique_ptr<FileServer>* se
   return true;
 }
 
-bool InferServerAddress(const char* capture, uint8_t out[4]) { return InferServer(capture, out); }
+bool InferServerAddress(const char* capture, uint8_t out[4]) {
+  return InferServer(capture, out);
+}
 
 int Replay(const ReplayOptions& o, Nimbrel& app, std::string* why) {
   uint8_t server[4];
