@@ -19,7 +19,7 @@
 
 #include "platform/codepage.h"
 #include "platform/fileattr.h"
-#include "platform/profile.h"
+#include "platform/samba_status.h"
 #include "platform/spawn_posix.h"
 
 namespace nbl {
@@ -27,13 +27,7 @@ namespace {
 
 class SambaFileSystem : public FileSystemView {
  public:
-  explicit SambaFileSystem(const char* iniPath) {
-    char buf[512];
-    ProfileGetString("Samba", "SmbConf", "/etc/samba/smb.conf", buf, sizeof buf, iniPath);
-    smbConf_ = buf;
-    ProfileGetString("Samba", "Testparm", "testparm", buf, sizeof buf, iniPath);
-    testparm_ = buf;
-  }
+  explicit SambaFileSystem(const char* iniPath) : samba_(ReadSambaSettings(iniPath)) {}
 
   bool GetAttributes(std::u16string_view path, FileAttributeData* out) override {
     std::string local;
@@ -105,7 +99,8 @@ class SambaFileSystem : public FileSystemView {
     auto it = shares_.find(share);
     if (it != shares_.end()) return it->second;
     std::string folder;
-    if (RunAndRead({testparm_, "-s", "--section-name=" + share, "--parameter-name=path", smbConf_},
+    if (RunAndRead({samba_.testparm, "-s", "--section-name=" + share, "--parameter-name=path",
+                    samba_.smbConf},
                    &folder) != 0)
       folder.clear();
     while (!folder.empty() && (folder.back() == '\n' || folder.back() == '\r')) folder.pop_back();
@@ -113,8 +108,7 @@ class SambaFileSystem : public FileSystemView {
     return folder;
   }
 
-  std::string smbConf_;
-  std::string testparm_;
+  SambaSettings samba_;
   std::map<std::string, std::string> shares_;  // share name: local folder ("" for none)
 };
 

@@ -6,7 +6,6 @@
 
 #include "platform/clock.h"
 #include "platform/fileserver.h"
-#include "platform/profile.h"
 #include "platform/samba_status.h"
 #include "platform/spawn_posix.h"
 
@@ -21,15 +20,7 @@ int64_t MonotonicMs() {
 
 class SambaServer : public FileServer {
  public:
-  explicit SambaServer(const char* iniPath) {
-    char buf[512];
-    ProfileGetString("Samba", "SmbConf", "/etc/samba/smb.conf", buf, sizeof buf, iniPath);
-    smbConf_ = buf;
-    ProfileGetString("Samba", "SmbStatus", "smbstatus", buf, sizeof buf, iniPath);
-    smbStatus_ = buf;
-    maxAgeMs_ = ProfileGetInt("Samba", "MaxAgeMs", 500, iniPath);
-    retainMs_ = ProfileGetInt("Samba", "RetainMs", 500, iniPath);
-  }
+  explicit SambaServer(const char* iniPath) : samba_(ReadSambaSettings(iniPath)) {}
 
   const ServerList<ServerSession>& Sessions(bool fresh) override {
     if (fresh || Stale()) Refresh();
@@ -42,13 +33,13 @@ class SambaServer : public FileServer {
   }
 
  private:
-  bool Stale() const { return takenAtMs_ < 0 || MonotonicMs() - takenAtMs_ > maxAgeMs_; }
+  bool Stale() const { return takenAtMs_ < 0 || MonotonicMs() - takenAtMs_ > samba_.maxAgeMs; }
 
   void Refresh() {
     std::string out;
     const int64_t startMs = MonotonicMs();
     askedAtWallMs_ = SystemNowMs();
-    int rc = RunAndRead({smbStatus_, "--json", "-s", smbConf_}, &out);
+    int rc = RunAndRead({samba_.smbStatus, "--json", "-s", samba_.smbConf}, &out);
     takenAtMs_ = MonotonicMs();
     ++sessions_.generation;
     ++files_.generation;
@@ -78,7 +69,7 @@ class SambaServer : public FileServer {
     for (auto& r : recent_) {
       bool back = false;
       for (const ServerSession& s : current) back = back || same(s, r.first);
-      if (!back && takenMs - r.second <= retainMs_) kept.push_back(std::move(r));
+      if (!back && takenMs - r.second <= samba_.retainMs) kept.push_back(std::move(r));
     }
     recent_ = std::move(kept);
     lastCurrent_ = current;
@@ -86,10 +77,7 @@ class SambaServer : public FileServer {
     for (const auto& r : recent_) sessions_.items.push_back(r.first);
   }
 
-  std::string smbConf_;
-  std::string smbStatus_;
-  int64_t maxAgeMs_ = 500;
-  int64_t retainMs_ = 1000;
+  SambaSettings samba_;
   int64_t takenAtMs_ = -1;                  // monotonic, when the last list came back
   int64_t askedAtWallMs_ = 0;               // wall clock, when it was asked for
   std::vector<ServerSession> lastCurrent_;  // the server's own last list

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/codepage.h"
+#include "platform/profile.h"
 
 namespace nbl {
 namespace {
@@ -67,7 +68,23 @@ std::string ClientAddress(const json& session) {
   return Text(session, "remote_machine");
 }
 
+std::string SettingText(const char* key, const char* def, const char* iniPath) {
+  char buf[512];
+  ProfileGetString("Samba", key, def, buf, sizeof buf, iniPath);
+  return buf;
+}
+
 }  // namespace
+
+SambaSettings ReadSambaSettings(const char* iniPath) {
+  SambaSettings s;
+  s.smbConf = SettingText("SmbConf", "/etc/samba/smb.conf", iniPath);
+  s.smbStatus = SettingText("SmbStatus", "smbstatus", iniPath);
+  s.testparm = SettingText("Testparm", "testparm", iniPath);
+  s.maxAgeMs = ProfileGetInt("Samba", "MaxAgeMs", 500, iniPath);
+  s.retainMs = ProfileGetInt("Samba", "RetainMs", 500, iniPath);
+  return s;
+}
 
 bool ParseSambaStatus(const std::string& text, int64_t now, std::vector<ServerSession>* sessions,
                       std::vector<ServerOpenFile>* files) {

@@ -24,6 +24,17 @@
 
 namespace nbl {
 
+// Section "Samba" of the program's settings file: where Samba's configuration
+// and tools are, and how its session list is kept.
+struct SambaSettings {
+  std::string smbConf;    // SmbConf, "/etc/samba/smb.conf"
+  std::string smbStatus;  // SmbStatus, "smbstatus"
+  std::string testparm;   // Testparm, "testparm"
+  int64_t maxAgeMs;       // MaxAgeMs, 500: how old a session-list snapshot may be
+  int64_t retainMs;       // RetainMs, 500: how long a session that left the list still matches
+};
+SambaSettings ReadSambaSettings(const char* iniPath);
+
 // now: seconds since 1970 that session times count to; a negative value takes
 // the report's own "timestamp" (for reports read back from a file). False
 // when the text is not such a report.
