@@ -36,12 +36,16 @@ struct AddressRing {
 };
 
 // What the session table holds: how many records the last refresh filled and
-// from which list, so that an unchanged list is not copied again.
+// from which list, so that an unchanged list is not copied again. A resolved
+// host name replaces one record's client name until the next refresh; that
+// one record is put back rather than the whole list copied anew.
 struct SessionTableState {
   int32_t filled = 0;
-  uint64_t generation = UINT64_MAX;  // no list yet
-  bool dirty = false;                // a record was changed since (a resolved client name)
-  bool hitCapacity = false;          // the list did not fit; its messages repeat at every refresh
+  uint64_t generation = UINT64_MAX;    // no list yet
+  int32_t renamed = -1;                // the record whose client name was replaced
+  U16 renamedCname[kTextUnits] = {0};  // its client name as the server gave it
+  bool dirty = false;                  // more than one record changed: copy the list anew
+  bool hitCapacity = false;            // the list did not fit; its messages repeat at every refresh
 };
 
 struct OpenFileTableState {

@@ -25,14 +25,22 @@ int32_t NBL_SMB_SessionGet_WinApi(Nimbrel& app, bool fresh) {
   FileServer& server = app.Server();
   const ServerList<ServerSession>& list = server.Sessions(fresh);
   SessionTableState& st = app.sessionState;
-  // The same list as last time, untouched since: the table already holds it.
-  if (list.generation == st.generation && !st.dirty && !st.hitCapacity) return st.filled;
+  // The same list as last time: the table already holds it, but for the one
+  // client name a resolution may have replaced.
+  if (list.generation == st.generation && !st.dirty && !st.hitCapacity) {
+    if (st.renamed >= 0)
+      U16Copy(app.sessions[st.renamed].sesi502_cname, kTextUnits,
+              U16View(st.renamedCname, kTextUnits));
+    st.renamed = -1;
+    return st.filled;
+  }
 
   // Only what the previous refresh filled needs clearing.
   std::memset(app.sessions.data(), 0, sizeof(NBL_SmbSession_ST) * static_cast<size_t>(st.filled));
   st.filled = 0;
   st.generation = list.generation;
   st.dirty = false;
+  st.renamed = -1;
   st.hitCapacity = false;
   const int32_t capacity = app.sessions.count();
   for (const ServerSession& s : list.items) {
@@ -99,8 +107,14 @@ ClientName ResolveClientName(Nimbrel& app, int32_t sessionIndex) {
   host[sizeof host - 1] = 0;
   std::u16string wide = SystemToWide(host);
   U16Copy(out.name, kClientNameUnits, wide);
+  SessionTableState& st = app.sessionState;
+  if (st.renamed < 0 && !st.dirty) {
+    st.renamed = sessionIndex;
+    U16Copy(st.renamedCname, kTextUnits, U16View(s.sesi502_cname, kTextUnits));
+  } else if (st.renamed != sessionIndex) {
+    st.dirty = true;
+  }
   U16Copy(s.sesi502_cname, kTextUnits, U16View(out.name, kClientNameUnits));
-  app.sessionState.dirty = true;  // the table no longer holds the server's list as it was
   return out;
 }
 
