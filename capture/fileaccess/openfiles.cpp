@@ -29,19 +29,12 @@ int32_t NBL_SMB_OpenFileGet_WinApi(Nimbrel& app) {
   const int32_t capacity = app.openFiles.count();
   for (const ServerOpenFile& f : list.items) {
     if (st.filled >= capacity - 1) {
-      Diag& diag = app.diag;
-      long lastError = 0;
-      diag.FormatLine(
+      app.diag.ReportTableFull(
           u"<< NBL_SMB_OpenFileGet_WinApi[%d][%ld] : NetFileEnum buf MAX. (Adjust managed "
           u"memory)\n",
-          __LINE__, lastError);
-      diag.DBG_LOG_PRINT(diag.message(), 1);
-      diag.FormatLine(
           u"NBL_SMB_OpenFileGet_WinApi[%hs][%d][%ld][Err] : NetFileEnum buf MAX. (Adjust managed "
           u"memory)\n",
-          kOpenFileFunc, __LINE__, lastError);
-      diag.ErrLogWrite(1);
-      diag.DBG_LOG_PRINT(diag.message(), 1);
+          kOpenFileFunc, __LINE__);
       break;
     }
     if (!f.path.empty() && f.path[0] == u'\\') continue;  // named pipes

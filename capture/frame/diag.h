@@ -83,6 +83,19 @@ class Diag {
     if (PrtOn(level)) Con(fmt, a...);
   }
 
+  // A server list that did not fit its table: the first line into the debug
+  // log, then the second into the error log and the debug log, whatever the
+  // detail level. The system has no last-error code to add here: 0.
+  void ReportTableFull(std::u16string_view debugLine, std::u16string_view errorLine,
+                       const char* func, int line) {
+    const long lastError = 0;
+    FormatLine(debugLine, line, lastError);
+    DBG_LOG_PRINT(msg_, 1);
+    FormatLine(errorLine, func, line, lastError);
+    ErrLogWrite(1);
+    DBG_LOG_PRINT(msg_, 1);
+  }
+
   // The same trace on the console and in the debug log, at the same level.
   template <class... A>
   void PrtDbg(int level, std::u16string_view fmt, const A&... a) {

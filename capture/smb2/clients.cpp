@@ -45,19 +45,12 @@ int32_t NBL_SMB_SessionGet_WinApi(Nimbrel& app, bool fresh) {
   const int32_t capacity = app.sessions.count();
   for (const ServerSession& s : list.items) {
     if (st.filled >= capacity - 1) {
-      Diag& diag = app.diag;
-      long lastError = 0;
-      diag.FormatLine(
+      app.diag.ReportTableFull(
           u"<< NBL_SMB_SessionGet_WinApi[%d][%ld] : NetSessionEnum buf MAX. (Adjust managed "
           u"memory)\n",
-          __LINE__, lastError);
-      diag.DBG_LOG_PRINT(diag.message(), 1);
-      diag.FormatLine(
           u"NBL_SMB_SessionGet_WinApi[%hs][%d][%ld][Err] : NetSessionEnum buf MAX. (Adjust managed "
           u"memory)\n",
-          kSessionFunc, __LINE__, lastError);
-      diag.ErrLogWrite(1);
-      diag.DBG_LOG_PRINT(diag.message(), 1);
+          kSessionFunc, __LINE__);
       st.hitCapacity = true;
       break;
     }
