@@ -93,6 +93,7 @@ bool AccessLog::WriteRow(size_t length) {
 }
 
 bool AccessLog::WriteRowText(std::u16string_view row) {
+  if (row.data() == diag_.message()) return WriteRow(row.size());  // already in place
   return WriteRow(U16Copy(diag_.message(), kMessageCap, row));
 }
 

@@ -11,12 +11,25 @@ constexpr size_t kMostWaiting = 4096;
 
 }  // namespace
 
-void RowQueue::SubmitText(Nimbrel& app, std::u16string echo, std::u16string row) {
+void RowQueue::SubmitText(Nimbrel& app, const std::u16string& echo, size_t rowLength) {
+  std::u16string_view row(app.diag.message(), rowLength);
+  if (items_.empty()) {
+    WriteText(app, echo, row);
+    return;
+  }
   Item item;
-  item.echo = std::move(echo);
-  item.row = std::move(row);
+  item.echo = echo;
+  item.row = row;
   items_.push_back(std::move(item));
-  Release(app, INT64_MIN);  // nothing before it waits: out at once
+}
+
+void RowQueue::WriteText(Nimbrel& app, const std::u16string& echo, std::u16string_view row) {
+  Diag& diag = app.diag;
+  if (!echo.empty()) {
+    diag.Con(u"%s", echo);
+    if (app.options.printf_sflushFlg != 0) diag.FlushConsole();
+  }
+  app.accessLog.WriteRowText(row);
 }
 
 void RowQueue::SubmitFile(Nimbrel& app, std::unique_ptr<FileRowJob> job) {
@@ -39,12 +52,7 @@ void RowQueue::WriteFront(Nimbrel& app) {
     WriteAccessRow(app, *item.file);
     return;
   }
-  Diag& diag = app.diag;
-  if (!item.echo.empty()) {
-    diag.Con(u"%s", item.echo);
-    if (app.options.printf_sflushFlg != 0) diag.FlushConsole();
-  }
-  app.accessLog.WriteRowText(item.row);
+  WriteText(app, item.echo, item.row);
 }
 
 }  // namespace nbl

@@ -20,8 +20,10 @@ inline constexpr int64_t kExamineDelayMs = 1000;
 
 class RowQueue {
  public:
-  // A row that is complete: its console echo (empty for none) and its text.
-  void SubmitText(Nimbrel& app, std::u16string echo, std::u16string row);
+  // A row that is complete, formatted into the shared message buffer (its
+  // length given), with its console echo (empty for none). With nothing
+  // waiting it is written at once, straight from the buffer.
+  void SubmitText(Nimbrel& app, const std::u16string& echo, size_t rowLength);
   // A file row, examined and written once the capture has moved on by the delay.
   void SubmitFile(Nimbrel& app, std::unique_ptr<FileRowJob> job);
   // Writes, in order, every row whose time has come at capture time nowMs.
@@ -38,6 +40,7 @@ class RowQueue {
     std::u16string row;
   };
   void WriteFront(Nimbrel& app);
+  static void WriteText(Nimbrel& app, const std::u16string& echo, std::u16string_view row);
 
   std::deque<Item> items_;
 };

@@ -82,7 +82,7 @@ void WriteTreeRow(Nimbrel& app, Event event, int32_t index) {
                            e.IdleTime, e.SessionTime);
       break;
   }
-  app.rows.SubmitText(app, std::move(echo), std::u16string(diag.message(), row.length));
+  app.rows.SubmitText(app, echo, row.length);
 }
 
 int32_t Find(Nimbrel& app, const Smb2Header& h, uint32_t treeId, int32_t mode) {
