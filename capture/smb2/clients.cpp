@@ -85,8 +85,9 @@ int32_t FindClientSession(Nimbrel& app, const U16* clientIp, uint16_t command) {
     count = NBL_SMB_SessionGet_WinApi(app, true);
     index = find(count);
   }
-  app.diag.Dbg(5, u"<< session list: %d sessions, asked for %lld ms after the frame\n", count,
-               static_cast<long long>(app.Server().SessionsTakenAtMs() - frameMs));
+  if (app.diag.DbgOn(5))
+    app.diag.ToDbg(u"<< session list: %d sessions, asked for %lld ms after the frame\n", count,
+                   static_cast<long long>(app.Server().SessionsTakenAtMs() - frameMs));
   return index;
 }
 
